@@ -1,0 +1,69 @@
+// Records of one loaded definition: items, their choices and the choices' set targets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pelmora::model {
+
+// Item types as stored in CItem::type.
+enum ItemType : std::uint32_t { kNumberItem = 1, kBitItem = 2, kCodeItem = 3 };
+
+// Byte orders as stored in CItem::byteOrder.
+enum ByteOrder : std::uint32_t { kLittleEndian = 0, kBigEndian = 1 };
+
+// One target of a code choice: write a byte (kind 0) or set/clear a bit (kind 1).
+struct CSetEntry {
+  std::uint32_t kind = 0;        // 1 bit target, 0 byte target
+  std::uint32_t byteTarget = 0;  // address in the high 16 bits
+  std::uint32_t bitTarget = 0;   // byte address high 16 bits, bit number low 16 bits
+  std::uint32_t data = 0;        // the byte to write, or 1/0 for a bit
+
+  static constexpr std::uint32_t kByte = 0;
+  static constexpr std::uint32_t kBit = 1;
+};
+
+// One named value of a number or code item.
+struct CChoice {
+  std::string name;              // at most 64 characters
+  std::uint32_t reserved = 0;    // always 0
+  std::int32_t value = 0;        // raw value from `number = n` or `Code = hh`
+  std::vector<CSetEntry> sets;   // set targets in file order; empty when none
+};
+
+// One item line of [Standard] or [Advance].
+struct CItem {
+  std::string name;              // at most 258 characters, escapes resolved
+  std::uint32_t type = 0;        // ItemType
+  // number/code: first byte address << 16 | last byte address (0 when single);
+  // bit: byte address << 16 | bit number.
+  std::uint32_t address = 0;
+  std::int32_t scale = 0;
+  std::string unit;              // at most 32 characters
+  std::uint32_t uniq = 0;        // first number << 16 | second number
+  std::uint32_t byteOrder = kLittleEndian;
+  std::int32_t rangeMax = 0;
+  std::int32_t rangeMin = 0;
+  std::uint32_t isUnsigned = 0;  // 1 when the range minimum was not written negative
+  std::int32_t offset = 0;
+  std::uint32_t decimals = 0;    // 0 to 5
+  std::string onText;            // at most 64 characters
+  std::string offText;           // at most 64 characters
+  std::vector<CChoice> choices;  // empty when the item has no choice list
+  std::uint32_t changeable = 0;
+  std::uint32_t hasUniq = 0;
+
+  std::uint16_t FirstAddress() const { return static_cast<std::uint16_t>(address >> 16); }
+  std::uint16_t LastAddress() const { return static_cast<std::uint16_t>(address & 0xFFFF); }
+  std::uint16_t BitNumber() const { return static_cast<std::uint16_t>(address & 0xFFFF); }
+  bool HasChoices() const { return !choices.empty(); }
+
+  // Number of bytes a number or code item spans: last - first + 1 when the
+  // last address lies above the first, otherwise 1.
+  std::uint32_t ByteCount() const {
+    return LastAddress() > FirstAddress() ? LastAddress() - FirstAddress() + 1u : 1u;
+  }
+};
+
+}  // namespace pelmora::model

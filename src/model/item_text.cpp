@@ -1,0 +1,243 @@
+#include "item_text.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "text_rules.h"
+
+namespace pelmora::model {
+
+namespace {
+
+// Converts by truncation as the processor does: a value outside 32 bits (or NaN)
+// becomes the 32-bit minimum instead of undefined behaviour.
+std::int32_t TruncToInt32(double v) {
+  if (!(v > -2147483649.0 && v < 2147483648.0)) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(v);
+}
+
+// Only the four least significant bytes carry a value; wider items read the
+// rest as nothing and write it as 0.
+std::uint32_t ValueWidth(std::uint32_t n) { return n < 4 ? n : 4; }
+
+// Reads the item's `n` bytes at `address` and combines them by `order`.
+bool ReadRaw(const CStatDataObj& model, std::uint32_t address, std::uint32_t n,
+             std::uint32_t order, std::uint32_t& raw) {
+  raw = 0;
+  std::array<std::uint8_t, 4> small{};
+  std::vector<std::uint8_t> wide;
+  std::span<std::uint8_t> bytes(small.data(), n);
+  if (n > small.size()) {
+    wide.resize(n);
+    bytes = wide;
+  }
+  if (model.ReadBytes(address, bytes) != kReadOk) return false;
+  for (std::uint32_t i = 0; i < ValueWidth(n); ++i) {
+    const std::uint8_t b = order == kBigEndian ? bytes[n - 1 - i] : bytes[i];
+    raw |= std::uint32_t{b} << (8 * i);
+  }
+  return true;
+}
+
+// Writes `raw` into `n` bytes at `address` in `order`; bytes not in the image are skipped.
+void WriteRaw(CStatDataObj& model, std::uint32_t address, std::uint32_t n, std::uint32_t order,
+              std::uint32_t raw) {
+  std::vector<std::uint8_t> bytes(n, 0);
+  for (std::uint32_t i = 0; i < ValueWidth(n); ++i) {
+    const auto b = static_cast<std::uint8_t>(raw >> (8 * i));
+    bytes[order == kBigEndian ? n - 1 - i : i] = b;
+  }
+  model.WriteBytes(address, bytes, kWriteCopy);
+}
+
+bool ReadByte(const CStatDataObj& model, std::uint32_t address, std::uint8_t& byte) {
+  return model.ReadBytes(address, {&byte, 1}) == kReadOk;
+}
+
+// A scale of 0 (a number item written without one) would divide by zero.
+std::int32_t EffectiveScale(const CItem& item) { return item.scale == 0 ? 1 : item.scale; }
+
+// Reads a leading decimal number as the C library's atof does, but never through
+// the process locale: a program that adopts a German locale must still read "12.5".
+double ParseLeadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && detail::IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  double value = 0;
+  const char* begin = text.data() + i;
+  const auto [ptr, ec] = std::from_chars(begin, text.data() + text.size(), value);
+  if (ec != std::errc() || ptr == begin) {
+    // Overflow leaves the value alone; anything unreadable counts as 0.
+    if (ec == std::errc::result_out_of_range) value = std::numeric_limits<double>::infinity();
+    else value = 0;
+  }
+  return negative ? -value : value;
+}
+
+// Fixed-point text with exactly `decimals` digits after the point.
+std::string FormatFixed(double value, std::uint32_t decimals) {
+  std::array<char, 64> buf{};
+  const auto [ptr, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                                       std::chars_format::fixed, static_cast<int>(decimals));
+  return ec == std::errc() ? std::string(buf.data(), ptr) : std::string();
+}
+
+std::string NumberText(const CStatDataObj& model, const CItem& item) {
+  const std::uint32_t n = item.ByteCount();
+  std::uint32_t raw = 0;
+  ReadRaw(model, item.FirstAddress(), n, item.byteOrder, raw);
+
+  float value = 0;
+  if (item.isUnsigned) {
+    value = static_cast<float>(raw);
+  } else {
+    switch (ValueWidth(n)) {
+      case 1: value = static_cast<float>(static_cast<std::int8_t>(raw)); break;
+      case 2: value = static_cast<float>(static_cast<std::int16_t>(raw)); break;
+      case 3: value = static_cast<float>(raw); break;  // three bytes never read negative
+      default: value = static_cast<float>(static_cast<std::int32_t>(raw)); break;
+    }
+  }
+
+  std::string text;
+  const std::int32_t whole = TruncToInt32(value);
+  const CChoice* named = nullptr;
+  for (const CChoice& choice : item.choices) {
+    if (choice.value == whole) {
+      named = &choice;
+      break;
+    }
+  }
+  if (named != nullptr) {
+    text = named->name;
+    if (text.find_first_of("./") == std::string::npos) text += ".0";
+  } else {
+    if (item.hasUniq && static_cast<std::uint16_t>(whole) == (item.uniq >> 16)) {
+      value = static_cast<float>(static_cast<std::int16_t>(item.uniq & 0xFFFF));
+    }
+    const float shown =
+        (value + static_cast<float>(item.offset)) / static_cast<float>(EffectiveScale(item));
+    // Round half away from zero to the item's decimals.
+    const double power = std::pow(10.0, item.decimals);
+    const double scaled = static_cast<double>(shown) * power;
+    const std::int32_t rounded = TruncToInt32(scaled >= 0 ? scaled + 0.5 : scaled - 0.5);
+    text = FormatFixed(rounded / power, item.decimals);
+  }
+  return text + " " + item.unit;
+}
+
+std::string CodeText(const CStatDataObj& model, const CItem& item) {
+  if (item.choices.empty()) return {};
+  std::uint32_t raw = 0;
+  const bool known = ReadRaw(model, item.FirstAddress(), item.ByteCount(), item.byteOrder, raw);
+  for (const CChoice& choice : item.choices) {
+    bool match = true;
+    if (choice.sets.empty()) {
+      match = known && raw == static_cast<std::uint32_t>(choice.value);
+    }
+    for (const CSetEntry& target : choice.sets) {
+      std::uint8_t byte = 0;
+      if (target.kind == CSetEntry::kBit) {
+        match = match && ReadByte(model, target.bitTarget >> 16, byte) &&
+                ((byte >> (target.bitTarget & 0x7)) & 1u) == target.data;
+      } else {
+        match = match && ReadByte(model, target.byteTarget >> 16, byte) &&
+                (std::uint32_t{byte} & 0xFFFF) == target.data;
+      }
+    }
+    if (match) return choice.name;
+  }
+  return item.choices.front().name;
+}
+
+}  // namespace
+
+std::string GetItemText(const CStatDataObj& model, const CItem& item) {
+  switch (item.type) {
+    case kNumberItem: return NumberText(model, item);
+    case kBitItem: {
+      std::uint8_t byte = 0;
+      ReadByte(model, item.FirstAddress(), byte);
+      return ((byte >> (item.BitNumber() & 0x7)) & 1u) ? item.onText : item.offText;
+    }
+    case kCodeItem: return CodeText(model, item);
+    default: return {};
+  }
+}
+
+int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text) {
+  const std::uint32_t n = item.ByteCount();
+  switch (item.type) {
+    case kNumberItem: {
+      for (const CChoice& choice : item.choices) {
+        if (choice.name == text) {
+          WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
+                   static_cast<std::uint32_t>(choice.value));
+          return 1;
+        }
+      }
+      const double x = ParseLeadingNumber(text) * EffectiveScale(item);
+      std::int64_t raw =
+          std::int64_t{TruncToInt32(x >= 0 ? x + 0.5 : x - 0.5)} - std::int64_t{item.offset};
+      if (item.hasUniq && (static_cast<std::uint64_t>(raw) & 0xFFFF) == (item.uniq >> 16)) {
+        raw = static_cast<std::int16_t>(item.uniq & 0xFFFF);
+      }
+      WriteRaw(model, item.FirstAddress(), n, item.byteOrder, static_cast<std::uint32_t>(raw));
+      return 1;
+    }
+    case kBitItem: {
+      const auto bit = static_cast<std::uint8_t>(1u << (item.BitNumber() & 0x7));
+      const bool on = detail::EqualsNoCase(text, item.onText);
+      model.WriteBytes(item.FirstAddress(), {&bit, 1}, on ? kWriteSetBits : kWriteClearBits);
+      return 1;
+    }
+    case kCodeItem: {
+      for (const CChoice& choice : item.choices) {
+        if (choice.name != text) continue;
+        if (choice.sets.empty()) {
+          WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
+                   static_cast<std::uint32_t>(choice.value));
+        }
+        for (const CSetEntry& target : choice.sets) {
+          if (target.kind == CSetEntry::kBit) {
+            const auto bit = static_cast<std::uint8_t>(1u << (target.bitTarget & 0x7));
+            model.WriteBytes(target.bitTarget >> 16, {&bit, 1},
+                             target.data == 1 ? kWriteSetBits : kWriteClearBits);
+          } else {
+            WriteRaw(model, target.byteTarget >> 16, n, item.byteOrder, target.data & 0xFFFF);
+          }
+        }
+        return 1;
+      }
+      return 1;
+    }
+    default: return 1;
+  }
+}
+
+int CheckValue(const CItem& item, std::string_view text) {
+  int points = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') continue;
+    if ((c == '+' || c == '-') && i == 0) continue;
+    if (c == '.' && ++points == 1) continue;
+    return 0;
+  }
+  if (item.LastAddress() != 0 && item.LastAddress() < item.FirstAddress()) return 0;
+  const double raw = ParseLeadingNumber(text) * EffectiveScale(item) - item.offset;
+  const double span = std::ldexp(1.0, static_cast<int>(8 * ValueWidth(item.ByteCount())));
+  const double low = item.isUnsigned ? 0 : -span / 2;
+  const double high = item.isUnsigned ? span - 1 : span / 2 - 1;
+  return item.rangeMin <= raw && raw <= item.rangeMax && low <= raw && raw <= high ? 1 : 0;
+}
+
+}  // namespace pelmora::model

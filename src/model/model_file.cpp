@@ -1,0 +1,367 @@
+#include "model_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+
+#include "result_codes.h"
+#include "text_rules.h"
+
+namespace pelmora::model {
+
+namespace {
+
+using detail::EqualsNoCase;
+
+// Larger files are refused as a memory failure rather than read whole: a valid
+// definition file stays far below this (65,535 lines of at most 1,024 characters).
+constexpr std::size_t kMaxFileSize = std::size_t{128} << 20;
+
+constexpr std::size_t kNameLimit = 258;
+
+// Hexadecimal byte pairs, at least one pair; `bytes` receives them.
+bool ParseHexPairs(std::string_view text, std::vector<std::uint8_t>& bytes) {
+  if (text.size() < 2 || text.size() % 2 != 0) return false;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int hi = detail::HexDigit(text[i]);
+    const int lo = detail::HexDigit(text[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    bytes.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+  }
+  return true;
+}
+
+// A write template (`withData`: hex pairs then MM, optional NN, XX after MM) or a
+// read template (hex pairs then MM and optional NN).
+bool ParseTemplate(std::string_view text, bool withData, std::vector<std::uint8_t>& bytes) {
+  std::size_t hex = 0;
+  while (hex < text.size() && detail::HexDigit(text[hex]) >= 0) ++hex;
+  if (!ParseHexPairs(text.substr(0, hex), bytes)) return false;
+  std::string_view rest = text.substr(hex);
+  if (rest.empty() || rest.size() % 2 != 0) return false;
+  bool mm = false, nn = false, xx = false;
+  for (std::size_t i = 0; i < rest.size(); i += 2) {
+    const std::string_view p = rest.substr(i, 2);
+    if (p == "MM" && !mm) {
+      mm = true;
+      bytes.push_back(0xFE);
+    } else if (p == "NN" && !nn) {
+      nn = true;
+      bytes.push_back(0xFD);
+    } else if (p == "XX" && withData && !xx && mm) {
+      xx = true;
+      bytes.push_back(0xFF);
+    } else {
+      return false;
+    }
+  }
+  return mm && (xx || !withData) && bytes.size() <= CStatDataObj::kTemplateMax;
+}
+
+// Format version of this program is 1.10: the file's first two digits must
+// equal 1 and its last two must not exceed 10.
+bool VersionAccepted(std::string_view v) {
+  if (v.empty() || v.size() > 4) return false;
+  for (const char c : v) {
+    if (c < '0' || c > '9') return false;
+  }
+  auto number = [](std::string_view s) {
+    int n = 0;
+    for (const char c : s) n = n * 10 + (c - '0');
+    return n;
+  };
+  const std::string_view head = v.substr(0, 2);
+  const std::string_view tail = v.size() > 2 ? v.substr(v.size() - 2) : v;
+  return number(head) == 1 && number(tail) <= 10;
+}
+
+std::uint32_t KeyBit(std::string_view key) {
+  if (EqualsNoCase(key, "Version")) return kKeyVersion;
+  if (EqualsNoCase(key, "CmdLine")) return kKeyCmdLine;
+  if (EqualsNoCase(key, "ModelName")) return kKeyModelName;
+  if (EqualsNoCase(key, "Interface")) return kKeyInterface;
+  if (EqualsNoCase(key, "DriverName")) return kKeyDriverName;
+  return 0;
+}
+
+}  // namespace
+
+CModelFile::~CModelFile() { CloseSource(); }
+
+std::string_view CModelFile::Text() const {
+  return buffer_.empty() ? std::string_view() : std::string_view(buffer_.data(), textSize_ + 1);
+}
+
+void CModelFile::CloseSource() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+void CModelFile::Release() {
+  std::vector<char>().swap(buffer_);
+  textSize_ = 0;
+  basicCautions_.clear();
+  advancedCautions_.clear();
+  CloseSource();
+}
+
+int CModelFile::ReadFile(const std::string& path) {
+  CloseSource();
+  // Non-blocking so that a FIFO or device path cannot hang the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return kResultNoFile;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return kResultNoFile;
+  }
+  const auto size = static_cast<std::size_t>(st.st_size);
+  if (size > kMaxFileSize) {
+    ::close(fd);
+    return kResultNoMemory;
+  }
+  // The buffer's capacity is kept between loads; only the bytes read are touched.
+  buffer_.resize(size + 1);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(fd, buffer_.data() + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return kResultNoFile;
+    }
+    if (n == 0) break;  // the file shrank while being read
+    got += static_cast<std::size_t>(n);
+  }
+  buffer_[got] = '\xFF';
+  textSize_ = got;
+  fd_ = fd;
+  return kResultOk;
+}
+
+int CModelFile::Load(CStatDataObj& model, const std::string& path) {
+  if (path.empty()) return kResultException;
+  try {
+    model.Reset();
+    model_ = &model;
+    model.SetFilePath(path);
+    basicCautions_.clear();
+    advancedCautions_.clear();
+    errorCode_ = 0;
+    reader_ = CLineReader();
+    const int opened = ReadFile(path);
+    if (opened != kResultOk) return opened;
+
+    const int result = Parse();
+
+    // The model is completed whatever the parse found, as the window expects.
+    if (model.SetLines().empty()) model.SetLines() = model.DefaultLines();
+    if (!model.BuildImage(model.SetLines()) || !model.BuildMaskImage()) return kResultException;
+    if (!model.MarkChangeable()) return kResultNoMemory;
+    model.SetCautions(kBasicPage, basicCautions_);
+    model.SetCautions(kAdvancedPage, advancedCautions_);
+    return result;
+  } catch (const std::bad_alloc&) {
+    return kResultNoMemory;
+  }
+}
+
+int CModelFile::Parse() {
+  reader_ = CLineReader(std::string_view(buffer_.data(), textSize_ + 1));
+  section_ = kSectionHeader;
+  ended_ = 0;
+  keysSeen_ = 0;
+  errorCode_ = 0;
+  firstLine_ = true;
+  defaultOrder_ = kLittleEndian;
+  runningAddress_ = 0;
+
+  std::string_view line;
+  for (;;) {
+    const CLineReader::Status status = reader_.Next(line);
+    if (status == CLineReader::kEndOfFile) break;
+    if (status == CLineReader::kTooLong) {
+      errorCode_ = section_;
+      return kResultFormError;
+    }
+    int r = kResultOk;
+    if (line.front() == '[') {
+      r = ParseSectionLine(line);
+    } else {
+      switch (section_) {
+        case kSectionHeader: r = ParseHeaderLine(line); break;
+        case kSectionStandard:
+        case kSectionAdvance:
+          r = ParseItemLine(line, section_);
+          if (r == kResultFormError) errorCode_ = section_;
+          break;
+        case kSectionDefault:
+        case kSectionMask:
+        case kSectionSetData: r = ParseDataLine(line); break;
+        default: break;  // [Option] is read by the folder listing, not here
+      }
+    }
+    if (r != kResultOk) return r;
+  }
+  return CheckCompleteness();
+}
+
+int CModelFile::ParseSectionLine(std::string_view line) {
+  const std::string_view body = detail::TrimLeft(line.substr(1));
+  std::string name;
+  bool blank = false, closed = false;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const char c = body[i];
+    // A backslash could only excuse a quote or another backslash that follows it,
+    // but is refused itself, so none of these characters can stand in a name.
+    if (c == '"' || c == '\\' || c == '[' || c == '\r' || c == '\n') {
+      errorCode_ = section_;
+      return kResultFormError;
+    } else if (c == ']') {
+      if (closed) {
+        errorCode_ = section_;
+        return kResultFormError;
+      }
+      closed = true;
+      continue;
+    } else if (detail::IsBlank(c)) {
+      blank = true;
+      continue;
+    }
+    if (blank) {
+      errorCode_ = section_;
+      return kResultFormError;
+    }
+    name.push_back(c);
+  }
+
+  static constexpr struct {
+    std::string_view name;
+    std::uint32_t code;
+  } kSections[] = {{"Standard", kSectionStandard}, {"Advance", kSectionAdvance},
+                   {"Default", kSectionDefault},   {"Mask", kSectionMask},
+                   {"SetData", kSectionSetData},   {"Option", kSectionOption}};
+  if (EqualsNoCase(name, "End")) {
+    ended_ |= section_ >> 4;
+  } else {
+    for (const auto& s : kSections) {
+      if (EqualsNoCase(name, s.name)) section_ = s.code;
+    }
+  }
+  firstLine_ = true;
+  return kResultOk;
+}
+
+int CModelFile::ParseHeaderLine(std::string_view line) {
+  const detail::Attribute attr = detail::ParseAttribute(line);
+  if (!attr.hasKey) return kResultOk;
+  const std::uint32_t bit = KeyBit(attr.key);
+  auto fail = [&](std::uint32_t code) {
+    errorCode_ = code;
+    return kResultFormError;
+  };
+  const std::string& value = attr.value;
+  if (value.empty()) return fail(kSectionHeader | bit);
+
+  if (bit == kKeyModelName || bit == kKeyInterface) {
+    for (const std::string_view piece : detail::SplitPieces(value)) {
+      auto text = detail::ParseQuoted(piece, kNameLimit);
+      if (!text) return fail(kSectionHeader | bit);
+      if (bit == kKeyModelName) {
+        model_->AddModelName(std::move(*text));
+      } else {
+        model_->AddInterface(std::move(*text));
+      }
+    }
+  } else if (bit == kKeyDriverName) {
+    auto text = detail::ParseQuoted(value, kNameLimit);
+    if (!text) return fail(kSectionHeader | bit);
+    model_->SetDriverName(std::move(*text));
+  } else if (EqualsNoCase(attr.key, "PrinterName")) {
+    // Read by the folder listing only.
+  } else if (!detail::IsSingleWord(value)) {
+    return fail(kSectionHeader);
+  } else if (bit == kKeyVersion) {
+    if (!VersionAccepted(value)) return kResultBadVersion;
+  } else if (EqualsNoCase(attr.key, "Edian")) {
+    if (EqualsNoCase(value, "big")) {
+      defaultOrder_ = kBigEndian;
+    } else if (!EqualsNoCase(value, "little")) {
+      return fail(kSectionHeader);
+    }
+  } else {
+    const bool isWrite = bit == kKeyCmdLine;
+    const bool isRead = EqualsNoCase(attr.key, "GetCmd");
+    const bool isReset = EqualsNoCase(attr.key, "RstCmd");
+    const bool isInit = EqualsNoCase(attr.key, "InitLine");
+    if (isWrite || isRead || isReset || isInit) {
+      std::vector<std::uint8_t> bytes;
+      const bool ok = (isWrite || isRead)
+                          ? ParseTemplate(value, isWrite, bytes)
+                          : ParseHexPairs(value, bytes) && bytes.size() <= CStatDataObj::kTemplateMax;
+      if (!ok) return fail(kSectionHeader | bit);
+      if (isWrite) model_->SetWriteTemplate(bytes);
+      if (isRead) model_->SetReadTemplate(bytes);
+      if (isReset) model_->SetResetCommand(bytes);
+      if (isInit) model_->SetInitCommand(bytes);
+    }
+  }
+  keysSeen_ |= bit;
+  return kResultOk;
+}
+
+int CModelFile::ParseDataLine(std::string_view line) {
+  auto fail = [&] {
+    errorCode_ = section_;
+    return kResultFormError;
+  };
+  const std::size_t colon = line.find(':');
+  std::uint16_t address = 0;
+  if (colon == 0) {
+    // Continues at the running address, but only right after another data line.
+    if (firstLine_) return fail();
+    address = runningAddress_;
+  } else if (colon == 2 || colon == 4) {
+    const auto a = detail::ParseAddress(line.substr(0, colon));
+    if (!a) return fail();
+    address = *a;
+  } else {
+    return fail();
+  }
+  const std::string_view data = line.substr(colon + 1);
+  if (data.size() < 2 || data.size() > 2 * CDataBlock::kMaxBytes || data.size() % 2 != 0) {
+    return fail();
+  }
+  for (std::size_t i = 0; i < data.size(); i += 2) {
+    const bool x1 = data[i] == 'x' || data[i] == 'X';
+    const bool x2 = data[i + 1] == 'x' || data[i + 1] == 'X';
+    const bool hex = detail::HexDigit(data[i]) >= 0 && detail::HexDigit(data[i + 1]) >= 0;
+    if (!(x1 && x2) && !hex) return fail();
+  }
+  std::vector<CDataLine>& list = section_ == kSectionDefault ? model_->DefaultLines()
+                                 : section_ == kSectionMask  ? model_->MaskLines()
+                                                             : model_->SetLines();
+  list.push_back(CDataLine{address, std::string(data)});
+  runningAddress_ = static_cast<std::uint16_t>(address + data.size() / 2);
+  firstLine_ = false;
+  return kResultOk;
+}
+
+int CModelFile::CheckCompleteness() {
+  std::uint32_t code = 0;
+  if (keysSeen_ != kAllRequiredKeys) code |= kSectionHeader | (~keysSeen_ & kAllRequiredKeys);
+  if (model_->BasicItems().empty()) code |= kSectionStandard;
+  if (model_->DefaultLines().empty()) code |= kSectionDefault;
+  if (model_->MaskLines().empty()) code |= kSectionMask;
+  if ((ended_ & ((kSectionOption | kSectionSetData) >> 4)) == 0) code |= kSectionOption;
+  if (code == 0) return kResultOk;
+  errorCode_ = code;
+  return kResultFormError;
+}
+
+}  // namespace pelmora::model

@@ -1,0 +1,121 @@
+#include "stat_data_obj.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace pelmora::model {
+
+int CStatDataObj::Reset() {
+  *this = CStatDataObj();
+  return 1;
+}
+
+void CStatDataObj::Assign(std::vector<std::uint8_t>& to, std::span<const std::uint8_t> bytes) {
+  const std::size_t n = std::min(bytes.size(), kTemplateMax);
+  to.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+std::uint32_t CStatDataObj::CopyOut(const std::vector<std::uint8_t>& from, std::uint8_t* out) {
+  if (out == nullptr || from.empty()) return 0;
+  std::memcpy(out, from.data(), from.size());
+  return static_cast<std::uint32_t>(from.size());
+}
+
+int CStatDataObj::GetEntry(const std::vector<std::string>& list, int i, std::string& out) {
+  if (i < 0 || static_cast<std::size_t>(i) >= list.size()) return 0;
+  out = list[static_cast<std::size_t>(i)];
+  return 1;
+}
+
+int CStatDataObj::GetDriverName(std::string& out) const {
+  if (driverName_.empty()) return 0;
+  out = driverName_;
+  return 1;
+}
+
+int CStatDataObj::GetFilePath(std::string& out) const {
+  if (filePath_.empty()) return 0;
+  out = filePath_;
+  return 1;
+}
+
+std::uint16_t CStatDataObj::GetFirstAddress() const {
+  return image_.Empty() ? 0xFFFF : image_.Blocks().front().address;
+}
+
+std::uint32_t CStatDataObj::GetImageSize() const {
+  std::uint32_t total = 0;
+  for (const CDataBlock& b : image_.Blocks()) total += b.count;
+  return total;
+}
+
+int CStatDataObj::GetCaution(Page page, int i, std::string& out) const {
+  const auto& list = page == kBasicPage ? basicCautions_ : advancedCautions_;
+  if (GetEntry(list, i, out)) return 1;
+  out.clear();
+  return 0;
+}
+
+void CStatDataObj::SetCautions(Page page, std::vector<std::string> cautions) {
+  (page == kBasicPage ? basicCautions_ : advancedCautions_) = std::move(cautions);
+}
+
+int CStatDataObj::BuildImage(std::span<const CDataLine> lines) {
+  image_.Build(lines);
+  return 1;
+}
+
+int CStatDataObj::BuildMaskImage() {
+  maskImage_.Build(maskLines_);
+  return 1;
+}
+
+std::uint32_t CStatDataObj::ReadBytes(std::uint32_t address, std::span<std::uint8_t> out,
+                                      ImageKind image) const {
+  return (image == kCurrentImage ? image_ : maskImage_).ReadBytes(address, out);
+}
+
+bool CStatDataObj::IsChangeable(const CItem& item) const {
+  std::uint8_t byte = 0;
+  if (item.HasChoices() && !item.choices.front().sets.empty()) {
+    // The choice with the most targets decides; the first of equal ones wins.
+    const CChoice* widest = &item.choices.front();
+    for (const CChoice& c : item.choices) {
+      if (c.sets.size() > widest->sets.size()) widest = &c;
+    }
+    for (const CSetEntry& target : widest->sets) {
+      if (target.kind == CSetEntry::kBit) {
+        if (maskImage_.ReadBytes(target.bitTarget >> 16, {&byte, 1}) != kReadOk) return false;
+        if ((byte >> (target.bitTarget & 0x7)) & 1u) return false;
+      } else if (image_.ReadBytes(target.byteTarget >> 16, {&byte, 1}) != kReadOk) {
+        return false;
+      }
+    }
+    return true;
+  }
+  if (item.type == kBitItem) {
+    if (maskImage_.ReadBytes(item.FirstAddress(), {&byte, 1}) != kReadOk) return false;
+    return ((byte >> (item.BitNumber() & 0x7)) & 1u) == 0;
+  }
+  // Wide items are read in chunks so that no buffer of their size is needed.
+  const std::uint32_t n = item.ByteCount();
+  std::array<std::uint8_t, 64> chunk{};
+  for (std::uint32_t done = 0; done < n;) {
+    const std::uint32_t step = std::min<std::uint32_t>(n - done, chunk.size());
+    if (image_.ReadBytes(item.FirstAddress() + done, {chunk.data(), step}) != kReadOk) return false;
+    done += step;
+  }
+  return true;
+}
+
+int CStatDataObj::MarkChangeable() {
+  for (auto* list : {&basicItems_, &advancedItems_}) {
+    for (CItem& item : *list) {
+      if (IsChangeable(item)) item.changeable = 1;
+    }
+  }
+  return 1;
+}
+
+}  // namespace pelmora::model

@@ -1,0 +1,219 @@
+#include "text_rules.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+namespace pelmora::model::detail {
+
+std::string_view TrimLeft(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && IsSpace(s[i])) ++i;
+  return s.substr(i);
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::vector<std::string_view> SplitPieces(std::string_view text) {
+  std::vector<std::string_view> pieces;
+  bool quoted = false;
+  int depth = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (quoted) {
+      continue;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+    } else if (c == '!') {
+      // A comment ends the list; the line reader normally removed it already.
+      text = text.substr(0, i);
+      break;
+    } else if (c == ',' && depth == 0) {
+      pieces.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  pieces.push_back(text.substr(std::min(start, text.size())));
+  return pieces;
+}
+
+std::string ExtractValue(std::string_view raw) {
+  raw = TrimBlanks(raw);
+  std::string out;
+  out.reserve(raw.size());
+  bool quoted = false;
+  bool metSeparator = false;  // a `,` or `-` outside quotes was met
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && IsBlank(c)) {
+      if (metSeparator) continue;
+      std::size_t j = i;
+      while (j < raw.size() && IsBlank(raw[j])) ++j;
+      if (j < raw.size() && (raw[j] == ',' || raw[j] == '-')) {
+        i = j - 1;  // drop the whole run of blanks before the separator
+        continue;
+      }
+    } else if (!quoted && (c == ',' || c == '-')) {
+      metSeparator = true;
+    }
+    out.push_back(c);
+  }
+  return out;
+}
+
+Attribute ParseAttribute(std::string_view piece) {
+  Attribute attr;
+  piece = TrimLeft(piece);
+  std::size_t i = 0;
+  while (i < piece.size() && !IsBlank(piece[i]) && piece[i] != '=') ++i;
+  const std::string_view key = piece.substr(0, i);
+  while (i < piece.size() && IsBlank(piece[i])) ++i;
+  if (i >= piece.size() || piece[i] != '=' || i + 1 == piece.size() ||
+      key.find('"') != std::string_view::npos) {
+    return attr;
+  }
+  attr.hasKey = true;
+  attr.key = key;
+  attr.value = ExtractValue(piece.substr(i + 1));
+  return attr;
+}
+
+bool IsSingleWord(std::string_view value) {
+  return value.find_first_of(" \t\r\n\"\\") == std::string_view::npos;
+}
+
+std::optional<std::string> ParseQuoted(std::string_view value, std::size_t limit,
+                                       std::string* partial) {
+  value = TrimBlanks(value);
+  std::string text;
+  auto put = [&](char c) {
+    if (text.size() < limit) text.push_back(c);
+  };
+  auto fail = [&]() -> std::optional<std::string> {
+    if (partial) *partial = text;
+    return std::nullopt;
+  };
+  if (value.empty() || value.front() != '"') return fail();
+  std::size_t i = 1;
+  for (;;) {
+    if (i >= value.size()) return fail();  // no closing quote
+    const char c = value[i];
+    if (c == '"') break;
+    if (c != '\\' || i + 1 >= value.size()) {
+      put(c);
+      ++i;
+      continue;
+    }
+    const char d1 = value[i + 1];
+    const int h1 = HexDigit(d1);
+    if (d1 == 'n' || d1 == 'N') {
+      put('\n');
+      i += 2;
+    } else if (h1 >= 0 && i + 2 < value.size() && HexDigit(value[i + 2]) >= 0) {
+      put(static_cast<char>(h1 * 16 + HexDigit(value[i + 2])));
+      i += 3;
+    } else if (h1 >= 0) {
+      // A backslash, one digit and then no second digit: the digit is dropped.
+      put('\\');
+      i += 2;
+    } else if (d1 == '"') {
+      // A double quote always ends the string, even after a backslash.
+      put('\\');
+      ++i;
+    } else {
+      put('\\');
+      put(d1);
+      i += 2;
+    }
+  }
+  if (i + 1 != value.size()) return fail();  // something after the closing quote
+  if (partial) *partial = text;
+  return text;
+}
+
+std::optional<std::int32_t> ParseDecimal(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    i = 1;
+  }
+  if (i == text.size()) return std::nullopt;
+  std::int64_t value = 0;
+  constexpr std::int64_t kCap = std::int64_t{1} << 40;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    if (value < kCap) value = value * 10 + (text[i] - '0');
+  }
+  if (negative) value = -value;
+  value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                   std::numeric_limits<std::int32_t>::max());
+  return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::uint32_t> ParseHex(std::string_view text, std::size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : text) {
+    const int d = HexDigit(c);
+    if (d < 0) return std::nullopt;
+    value = value * 16 + static_cast<std::uint32_t>(d);
+  }
+  return value;
+}
+
+std::optional<std::uint16_t> ParseAddress(std::string_view text) {
+  if (text.size() != 2 && text.size() != 4) return std::nullopt;
+  const auto v = ParseHex(text, 4);
+  if (!v) return std::nullopt;
+  return static_cast<std::uint16_t>(*v);
+}
+
+bool ParsePair(std::string_view text, std::int32_t& a, std::int32_t& b,
+               std::string_view* minText) {
+  if (text.size() < 2 || text.front() != '(' || text.back() != ')') return false;
+  const std::string_view inner = text.substr(1, text.size() - 2);
+  const std::size_t comma = inner.find(',');
+  if (comma == std::string_view::npos) return false;
+  const std::string_view first = TrimBlanks(inner.substr(0, comma));
+  const std::string_view second = TrimBlanks(inner.substr(comma + 1));
+  const auto x = ParseDecimal(first);
+  const auto y = ParseDecimal(second);
+  if (!x || !y) return false;
+  a = *x;
+  b = *y;
+  if (minText) *minText = first;
+  return true;
+}
+
+}  // namespace pelmora::model::detail

@@ -1,0 +1,56 @@
+// Lexical rules shared by the header, item and choice readers: attribute splitting,
+// value extraction, single words, quoted strings and numbers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora::model::detail {
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+std::string_view TrimLeft(std::string_view s);
+std::string_view TrimBlanks(std::string_view s);  // both ends, spaces and tabs
+bool EqualsNoCase(std::string_view a, std::string_view b);
+int HexDigit(char c);  // value 0 to 15, or -1
+
+// One `key = value` piece of an attribute list.
+struct Attribute {
+  bool hasKey = false;
+  std::string_view key;
+  std::string value;  // extracted as in ExtractValue; empty counts as missing
+};
+
+// Cuts `text` at each comma outside double quotes and parentheses.
+std::vector<std::string_view> SplitPieces(std::string_view text);
+// Reads the key and value of one piece (a keyless piece has hasKey false).
+Attribute ParseAttribute(std::string_view piece);
+// The value after `=`: trimmed, and outside quotes a blank before a `,` or `-`,
+// or any blank after a `,` or `-` met in the value, removed.
+std::string ExtractValue(std::string_view raw);
+// No blank, tab, carriage return, line feed, double quote or backslash.
+bool IsSingleWord(std::string_view value);
+
+// Parses a quoted string with escapes. Characters beyond `limit` are dropped.
+// Returns nothing when the value does not begin with a quote or the closing quote
+// is not its last character. `endsAt` (when given) receives the text produced so far
+// even on failure, for the lenient CAUTION rule.
+std::optional<std::string> ParseQuoted(std::string_view value, std::size_t limit,
+                                       std::string* partial = nullptr);
+
+// Optional sign and at least one digit; out-of-range values are clamped to 32 bits.
+std::optional<std::int32_t> ParseDecimal(std::string_view text);
+// 1 to `maxDigits` hexadecimal digits, upper or lower case.
+std::optional<std::uint32_t> ParseHex(std::string_view text, std::size_t maxDigits);
+// An address of exactly 2 or 4 hexadecimal digits.
+std::optional<std::uint16_t> ParseAddress(std::string_view text);
+// `(a, b)` with two decimal integers; `minText` receives the text of `a`.
+bool ParsePair(std::string_view text, std::int32_t& a, std::int32_t& b,
+               std::string_view* minText = nullptr);
+
+}  // namespace pelmora::model::detail
