@@ -37,8 +37,6 @@ CLineReader::Status CLineReader::Next(std::string_view& line) {
         }
       }
     }
-    if (span - returns > kMaxLine) return kTooLong;
-
     std::string_view text(base, end);
     if (returns != 0 && text.find('\r') != std::string_view::npos) {
       line_.clear();
@@ -48,10 +46,37 @@ CLineReader::Status CLineReader::Next(std::string_view& line) {
       text = line_;
     }
     text = detail::TrimLeft(text);
+    if (span - returns > kMaxLine) {
+      line = text;
+      return kTooLong;
+    }
     if (text.empty()) continue;
     line = text;
     return kLine;
   }
+}
+
+bool CLineReader::NextRaw(std::string_view& raw) {
+  const char* base = text_.data() + pos_;
+  const std::size_t left = text_.size() - pos_;
+  const char* lf = static_cast<const char*>(std::memchr(base, '\n', left));
+  const std::size_t span = lf ? static_cast<std::size_t>(lf - base) : left;
+  if (left == 0 || lf == nullptr || std::memchr(base, '\xFF', span) != nullptr) {
+    pos_ = text_.size();
+    ++lineNumber_;
+    return false;
+  }
+  pos_ += span + 1;
+  ++lineNumber_;
+  raw = std::string_view(base, span);
+  if (raw.find('\r') != std::string_view::npos) {
+    line_.clear();
+    for (const char c : raw) {
+      if (c != '\r') line_.push_back(c);
+    }
+    raw = line_;
+  }
+  return true;
 }
 
 }  // namespace pelmora::model

@@ -22,8 +22,13 @@ class CLineReader {
 
   // Reads the next non-empty line into `line` (valid until the next call).
   // Returns kTooLong for a line of more than 1024 characters counting comment
-  // characters, after which reading may go on with the next line.
+  // characters (`line` then holds it all the same), after which reading may go
+  // on with the next line.
   Status Next(std::string_view& line);
+
+  // Reads the next line as it stands in the text, carriage returns dropped but
+  // comments, blanks and empty lines kept. False at the end of the text.
+  bool NextRaw(std::string_view& raw);
 
   // Lines counted so far: every line feed, and the 0xFF that ends the text.
   std::uint32_t LineNumber() const { return lineNumber_; }

@@ -105,6 +105,7 @@ void CModelFile::CloseSource() {
 void CModelFile::Release() {
   std::vector<char>().swap(buffer_);
   textSize_ = 0;
+  fileSetLayout_.clear();
   basicCautions_.clear();
   advancedCautions_.clear();
   CloseSource();
@@ -159,6 +160,10 @@ int CModelFile::Load(CStatDataObj& model, const std::string& path) {
 
     const int result = Parse();
 
+    fileSetLayout_.clear();
+    for (const CDataLine& line : model.SetLines()) {
+      fileSetLayout_.emplace_back(line.address, line.data.size());
+    }
     // The model is completed whatever the parse found, as the window expects.
     if (model.SetLines().empty()) model.SetLines() = model.DefaultLines();
     if (!model.BuildImage(model.SetLines()) || !model.BuildMaskImage()) return kResultException;
@@ -211,47 +216,52 @@ int CModelFile::Parse() {
   return CheckCompleteness();
 }
 
-int CModelFile::ParseSectionLine(std::string_view line) {
+bool ParseSectionName(std::string_view line, std::string& name) {
   const std::string_view body = detail::TrimLeft(line.substr(1));
-  std::string name;
+  name.clear();
   bool blank = false, closed = false;
-  for (std::size_t i = 0; i < body.size(); ++i) {
-    const char c = body[i];
+  for (const char c : body) {
     // A backslash could only excuse a quote or another backslash that follows it,
     // but is refused itself, so none of these characters can stand in a name.
-    if (c == '"' || c == '\\' || c == '[' || c == '\r' || c == '\n') {
-      errorCode_ = section_;
-      return kResultFormError;
-    } else if (c == ']') {
-      if (closed) {
-        errorCode_ = section_;
-        return kResultFormError;
-      }
+    if (c == '"' || c == '\\' || c == '[' || c == '\r' || c == '\n') return false;
+    if (c == ']') {
+      if (closed) return false;
       closed = true;
       continue;
-    } else if (detail::IsBlank(c)) {
+    }
+    if (detail::IsBlank(c)) {
       blank = true;
       continue;
     }
-    if (blank) {
-      errorCode_ = section_;
-      return kResultFormError;
-    }
+    if (blank) return false;
     name.push_back(c);
   }
+  return true;
+}
 
+std::uint32_t SectionCode(std::string_view name) {
   static constexpr struct {
     std::string_view name;
     std::uint32_t code;
   } kSections[] = {{"Standard", kSectionStandard}, {"Advance", kSectionAdvance},
                    {"Default", kSectionDefault},   {"Mask", kSectionMask},
                    {"SetData", kSectionSetData},   {"Option", kSectionOption}};
+  for (const auto& s : kSections) {
+    if (EqualsNoCase(name, s.name)) return s.code;
+  }
+  return 0;
+}
+
+int CModelFile::ParseSectionLine(std::string_view line) {
+  std::string name;
+  if (!ParseSectionName(line, name)) {
+    errorCode_ = section_;
+    return kResultFormError;
+  }
   if (EqualsNoCase(name, "End")) {
     ended_ |= section_ >> 4;
-  } else {
-    for (const auto& s : kSections) {
-      if (EqualsNoCase(name, s.name)) section_ = s.code;
-    }
+  } else if (const std::uint32_t code = SectionCode(name)) {
+    section_ = code;
   }
   firstLine_ = true;
   return kResultOk;

@@ -4,12 +4,21 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "line_reader.h"
 #include "stat_data_obj.h"
+#include "user_prompt.h"
 
 namespace pelmora::model {
+
+// One row of a folder listing.
+struct CFileInfo {
+  std::string fileName;     // name within the folder, with its extension
+  std::string printerName;  // the header's PrinterName
+  std::string description;  // Description of [Option]
+};
 
 // Reads a `.cfg` file into a CStatDataObj. Keeps the file open and its text in
 // memory after a load, since saving copies that text.
@@ -38,6 +47,32 @@ class CModelFile {
   // Frees the text, the caution lists and the found-file list, and closes the source.
   void Release();
 
+  // Folder listings of `<base>/model/` and `<base>/setting/`, sorted by printer name
+  // and by file name. Return kResultOk, kResultNoMemory, kResultNoFile (no `.cfg`
+  // file), kResultOpenFailed or kResultFormError (a file lacks a well-formed
+  // PrinterName or Description: error code 1, 2 or 3, with CurrentFileName and
+  // the line). `owner` is told when memory runs out during the search.
+  int ListModels(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std::string& base);
+  int ListSettings(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std::string& base);
+  // Reads PrinterName and Description of a file's `text` (ending in 0xFF) as the
+  // listing does. Returns kResultOk or kResultFormError (error code 1, 2 or 3).
+  int ReadListing(std::string_view text, CFileInfo& row);
+  // The file being read, for messages; "Unidentified" when there is none.
+  std::string CurrentFileName() const;
+
+  // Saving. RefreshSetData rewrites the set lines from the current image;
+  // WriteSettingCopy returns the source text with the description and the set
+  // lines put in. SaveSetting saves under a new name in `<base>/setting/` (asking
+  // before it replaces a file of that name, compared ignoring case);
+  // OverwriteSetting replaces it. Both return 1 when the file was written, else 0
+  // after telling `owner` why; a failed save leaves any previous file as it was.
+  void RefreshSetData();
+  std::string WriteSettingCopy(std::string_view description) const;
+  int SaveSetting(IUserPrompt& owner, const std::string& base, const std::string& name,
+                  std::string_view description);
+  int OverwriteSetting(IUserPrompt& owner, const std::string& base, const std::string& name,
+                       std::string_view description);
+
   // Reads one item line, and the choice list that follows it, into the page whose
   // section code is `page`. Returns 1, kResultNoMemory or kResultFormError.
   int ParseItemLine(std::string_view line, std::uint32_t page);
@@ -50,6 +85,10 @@ class CModelFile {
   int ParseChoiceList(CItem& item, bool hasAddress);
   int CheckCompleteness();
   int ReadFile(const std::string& path);
+  int List(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std::string& folder,
+           bool byPrinter);
+  int WriteSetting(IUserPrompt& owner, const std::string& folder, const std::string& name,
+                   const std::string& replaced, std::string_view description);
 
   CStatDataObj* model_ = nullptr;
   int fd_ = -1;
@@ -64,9 +103,25 @@ class CModelFile {
   bool firstLine_ = true;
   std::uint32_t defaultOrder_ = 0;
   std::uint16_t runningAddress_ = 0;
-  bool sawSetData_ = false;
+  // Address and length of each [SetData] line as the file had them, so that a
+  // save knows whether it can rewrite those lines in place.
+  std::vector<std::pair<std::uint16_t, std::size_t>> fileSetLayout_;
   std::vector<std::string> basicCautions_;
   std::vector<std::string> advancedCautions_;
+  std::string currentFile_;
 };
+
+// Reads the name of a section line (`[Name]`, blanks allowed before the `]`).
+// False when the line is malformed.
+bool ParseSectionName(std::string_view line, std::string& name);
+// The section code for a section name (ignoring case), or 0 for any other name.
+std::uint32_t SectionCode(std::string_view name);
+
+// The entry of `folder` whose name equals `name` ignoring case (the exact name
+// when there is one), or an empty string.
+std::string FindNameIgnoringCase(const std::string& folder, const std::string& name);
+
+// The messages the start dialog shows, in order, for a listing result.
+std::vector<std::string> ListResultMessages(int result, const CModelFile& file);
 
 }  // namespace pelmora::model

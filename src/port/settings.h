@@ -1,0 +1,55 @@
+// The administrator's settings file: the switch of the diagnostic log and the
+// devices behind the port names the program uses.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "port/ini_file.h"
+
+namespace pelmora::log {
+
+inline constexpr const char* kSettingsPath = "/etc/xdg/pelmora/pelmora.conf";
+// When set, names the settings file to read instead (set but empty: none).
+inline constexpr const char* kSettingsVariable = "PELMORA_SETTINGS";
+
+// What the settings file says, read once at start-up; the program never writes it.
+//   [Log]   LOG  = N        the log is on when N is a non-zero 32-bit number
+//   [Ports] COM1 = /dev/... the serial device (default /dev/ttyS0)
+//           LPT1 = N        the parallel port number (default 0)
+// A missing or unreadable file leaves every default.
+class CSettings {
+ public:
+  // Nothing read: the log off, the default devices.
+  CSettings() = default;
+
+  // Reads the file SettingsPath() names.
+  static CSettings Load();
+  static CSettings LoadFrom(const std::string& path);
+  static CSettings FromIni(CIniFile file);
+
+  // The value of kSettingsVariable when it is set, otherwise kSettingsPath.
+  static std::string SettingsPath();
+
+  // True only for a LOG value that is a whole number from 1 to 4294967295,
+  // decimal or "0x" hex; a missing key, text, a negative number or one that does
+  // not fit in 32 bits leaves the log off.
+  bool LogEnabled() const { return logEnabled_; }
+
+  // The device for a port name such as "COM1" or "LPT1" (ignoring case): an
+  // override for this run, else the [Ports] entry when it is not empty, else the
+  // built-in default; empty for a name with none of these.
+  std::string PortDevice(std::string_view name) const;
+
+  // Makes `name` use `device` for this run only (a command-line option).
+  void OverridePort(std::string_view name, std::string device);
+
+ private:
+  CIniFile file_;
+  bool logEnabled_ = false;
+  std::vector<std::pair<std::string, std::string>> overrides_;
+};
+
+}  // namespace pelmora::log
