@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "model_file.h"
+#include "scan.h"
 #include "result_codes.h"
 #include "text_rules.h"
 
@@ -21,40 +22,42 @@ constexpr std::size_t kUnitLimit = 32;
 // A line split into its name part (blanks outside quotes dropped) and the
 // attribute text after the first colon outside quotes.
 struct NamedLine {
-  std::string namePart;
+  std::string_view namePart;
   std::string_view attributes;
 };
 
-std::optional<NamedLine> SplitName(std::string_view line) {
+// `scratch` holds the name part when blanks had to be dropped from its inside.
+std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) {
   bool quoted = false;
   std::size_t colon = std::string_view::npos;
-  for (std::size_t i = 0; i < line.size(); ++i) {
+  for (std::size_t i = 0;; ++i) {
+    i += detail::FindAny<'"', ':'>(line.data() + i, line.size() - i);
+    if (i >= line.size()) break;
     if (line[i] == '"') {
       quoted = !quoted;
-    } else if (line[i] == ':' && !quoted) {
+    } else if (!quoted) {
       colon = i;
       break;
     }
   }
   if (colon == std::string_view::npos || colon + 1 == line.size()) return std::nullopt;
   NamedLine out;
+  out.attributes = line.substr(colon + 1);
+  const std::string_view part = detail::TrimBlanks(line.substr(0, colon));
+  if (detail::FindAny<' ', '\t'>(part.data(), part.size()) == part.size()) {
+    out.namePart = part;
+    return out;
+  }
+  // Blanks inside the quotes stay; only those outside are dropped.
+  scratch.clear();
   quoted = false;
-  for (std::size_t i = 0; i < colon; ++i) {
-    const char c = line[i];
+  for (const char c : part) {
     if (c == '"') quoted = !quoted;
     if (!quoted && detail::IsBlank(c)) continue;
-    out.namePart.push_back(c);
+    scratch.push_back(c);
   }
-  out.attributes = line.substr(colon + 1);
+  out.namePart = scratch;
   return out;
-}
-
-std::vector<Attribute> ReadAttributes(std::string_view text) {
-  std::vector<Attribute> attrs;
-  for (const std::string_view piece : detail::SplitPieces(text)) {
-    attrs.push_back(detail::ParseAttribute(piece));
-  }
-  return attrs;
 }
 
 // `AA`, `AAAA` or `AAAA-BBBB`: first address in the high 16 bits, last in the low.
@@ -113,14 +116,7 @@ std::optional<CSetEntry> ParseSetTarget(std::string_view text) {
 // as far as it reads, when it is the line's last attribute.
 bool ReadCaution(const Attribute& attr, bool isLast, std::string& caution) {
   if (attr.value.empty() || attr.value.front() != '"') return false;
-  std::string partial;
-  if (auto text = detail::ParseQuoted(attr.value, kCautionLimit, &partial)) {
-    caution = std::move(*text);
-    return true;
-  }
-  if (!isLast) return false;
-  caution = std::move(partial);
-  return true;
+  return detail::ParseQuoted(attr.value, kCautionLimit, caution) || isLast;
 }
 
 bool IsStart(const Attribute& attr) { return EqualsNoCase(attr.value, "Start"); }
@@ -128,18 +124,16 @@ bool IsStart(const Attribute& attr) { return EqualsNoCase(attr.value, "Start"); 
 }  // namespace
 
 int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
-  const auto named = SplitName(line);
+  const auto named = SplitName(line, nameScratch_);
   if (!named) return kResultFormError;
   CItem item;
   if (EqualsNoCase(named->namePart, "End")) {
     item.name = named->namePart;
-  } else if (auto name = detail::ParseQuoted(named->namePart, kItemNameLimit)) {
-    item.name = std::move(*name);
-  } else {
+  } else if (!detail::ParseQuoted(named->namePart, kItemNameLimit, item.name)) {
     return kResultFormError;
   }
 
-  const std::vector<Attribute> attrs = ReadAttributes(named->attributes);
+  const std::vector<Attribute>& attrs = itemSplitter_.Split(named->attributes);
   for (const Attribute& a : attrs) {
     if (!a.hasKey) return kResultFormError;
     if (!EqualsNoCase(a.key, "type")) continue;
@@ -163,7 +157,7 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
       const Attribute& a = attrs[i];
       if (!a.hasKey || a.value.empty()) return kResultFormError;
       const std::string_view key = a.key;
-      const std::string& v = a.value;
+      const std::string_view v = a.value;
       // Keys that may be given once take a single word.
       const bool once = EqualsNoCase(key, "address") || EqualsNoCase(key, "scale") ||
                         EqualsNoCase(key, "offset") || EqualsNoCase(key, "range") ||
@@ -208,9 +202,7 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
         if (v.compare("0") < 0 || v.compare("5") > 0) return kResultFormError;
         item.decimals = static_cast<std::uint32_t>(v.front() - '0');
       } else if (EqualsNoCase(key, "unit")) {
-        auto unit = detail::ParseQuoted(v, kUnitLimit);
-        if (!unit) return kResultFormError;
-        item.unit = std::move(*unit);
+        if (!detail::ParseQuoted(v, kUnitLimit, item.unit)) return kResultFormError;
       } else if (EqualsNoCase(key, "CAUTION")) {
         if (!ReadCaution(a, i == last, caution)) return kResultFormError;
       } else if (EqualsNoCase(key, "number")) {
@@ -234,10 +226,10 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
         item.address = *address;
         hasAddress = true;
       } else if (EqualsNoCase(a.key, "On") || EqualsNoCase(a.key, "Off")) {
-        auto text = detail::ParseQuoted(a.value, kOnOffLimit);
-        if (!text) return kResultFormError;
         const bool on = EqualsNoCase(a.key, "On");
-        (on ? item.onText : item.offText) = std::move(*text);
+        if (!detail::ParseQuoted(a.value, kOnOffLimit, on ? item.onText : item.offText)) {
+          return kResultFormError;
+        }
         (on ? hasOn : hasOff) = true;
       } else if (EqualsNoCase(a.key, "CAUTION")) {
         if (!ReadCaution(a, i == last, caution)) return kResultFormError;
@@ -279,14 +271,14 @@ int CModelFile::ParseChoiceList(CItem& item, bool hasAddress) {
   for (;;) {
     // Section lines mean nothing inside a list: a list runs to its End line.
     if (reader_.Next(line) != CLineReader::kLine) return kResultFormError;
-    const auto named = SplitName(line);
+    const auto named = SplitName(line, nameScratch_);
     if (!named) return kResultFormError;
     if (EqualsNoCase(named->namePart, "End")) break;
-    auto name = detail::ParseQuoted(named->namePart, kChoiceNameLimit);
-    if (!name) return kResultFormError;
     CChoice choice;
-    choice.name = std::move(*name);
-    for (const Attribute& a : ReadAttributes(named->attributes)) {
+    if (!detail::ParseQuoted(named->namePart, kChoiceNameLimit, choice.name)) {
+      return kResultFormError;
+    }
+    for (const Attribute& a : choiceSplitter_.Split(named->attributes)) {
       if (!a.hasKey || a.value.empty()) return kResultFormError;
       if (item.type == kNumberItem && EqualsNoCase(a.key, "number")) {
         const auto n = detail::ParseDecimal(a.value);

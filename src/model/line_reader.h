@@ -17,8 +17,9 @@ class CLineReader {
   static constexpr std::size_t kMaxLine = 1024;
 
   CLineReader() = default;
-  // `text` must end in a 0xFF byte; the reader never looks beyond it.
-  explicit CLineReader(std::string_view text) : text_(text) {}
+  // `text` must end in a 0xFF byte (a text that does not reads as empty); the
+  // reader never looks beyond it.
+  explicit CLineReader(std::string_view text);
 
   // Reads the next non-empty line into `line` (valid until the next call).
   // Returns kTooLong for a line of more than 1024 characters counting comment

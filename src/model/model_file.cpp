@@ -268,30 +268,31 @@ int CModelFile::ParseSectionLine(std::string_view line) {
 }
 
 int CModelFile::ParseHeaderLine(std::string_view line) {
-  const detail::Attribute attr = detail::ParseAttribute(line);
+  const detail::Attribute attr = itemSplitter_.ParseWhole(line);
   if (!attr.hasKey) return kResultOk;
   const std::uint32_t bit = KeyBit(attr.key);
   auto fail = [&](std::uint32_t code) {
     errorCode_ = code;
     return kResultFormError;
   };
-  const std::string& value = attr.value;
+  const std::string_view value = attr.value;
   if (value.empty()) return fail(kSectionHeader | bit);
 
   if (bit == kKeyModelName || bit == kKeyInterface) {
-    for (const std::string_view piece : detail::SplitPieces(value)) {
-      auto text = detail::ParseQuoted(piece, kNameLimit);
-      if (!text) return fail(kSectionHeader | bit);
+    detail::SplitPieces(value, pieces_);
+    for (const std::string_view piece : pieces_) {
+      std::string text;
+      if (!detail::ParseQuoted(piece, kNameLimit, text)) return fail(kSectionHeader | bit);
       if (bit == kKeyModelName) {
-        model_->AddModelName(std::move(*text));
+        model_->AddModelName(std::move(text));
       } else {
-        model_->AddInterface(std::move(*text));
+        model_->AddInterface(std::move(text));
       }
     }
   } else if (bit == kKeyDriverName) {
-    auto text = detail::ParseQuoted(value, kNameLimit);
-    if (!text) return fail(kSectionHeader | bit);
-    model_->SetDriverName(std::move(*text));
+    std::string text;
+    if (!detail::ParseQuoted(value, kNameLimit, text)) return fail(kSectionHeader | bit);
+    model_->SetDriverName(std::move(text));
   } else if (EqualsNoCase(attr.key, "PrinterName")) {
     // Read by the folder listing only.
   } else if (!detail::IsSingleWord(value)) {

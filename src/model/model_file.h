@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "line_reader.h"
+#include "text_rules.h"
 #include "stat_data_obj.h"
 #include "user_prompt.h"
 
@@ -109,6 +110,11 @@ class CModelFile {
   std::vector<std::string> basicCautions_;
   std::vector<std::string> advancedCautions_;
   std::string currentFile_;
+  // Working buffers kept between lines so that parsing a line allocates nothing.
+  detail::CAttributeSplitter itemSplitter_;
+  detail::CAttributeSplitter choiceSplitter_;
+  std::vector<std::string_view> pieces_;
+  std::string nameScratch_;
 };
 
 // Reads the name of a section line (`[Name]`, blanks allowed before the `]`).

@@ -145,7 +145,7 @@ int CModelFile::ReadListing(std::string_view text, CFileInfo& row) {
   while (!(havePrinter && haveDescription)) {
     const CLineReader::Status status = reader_.Next(line);
     if (status == CLineReader::kEndOfFile) break;
-    const detail::Attribute attr = detail::ParseAttribute(line);
+    const detail::Attribute attr = itemSplitter_.ParseWhole(line);
     if (!attr.hasKey) {
       if (line.front() == '[' && ParseSectionName(line, name)) {
         if (const std::uint32_t code = SectionCode(name)) section = code;
@@ -155,13 +155,12 @@ int CModelFile::ReadListing(std::string_view text, CFileInfo& row) {
     const bool isPrinter = section == kSectionHeader && EqualsNoCase(attr.key, "PrinterName");
     const bool isDescription = section == kSectionOption && EqualsNoCase(attr.key, "Description");
     if (!isPrinter && !isDescription) continue;
-    auto value = status == CLineReader::kLine ? detail::ParseQuoted(attr.value, kListedTextLimit)
-                                              : std::nullopt;
-    if (!value) {
+    std::string& field = isPrinter ? row.printerName : row.description;
+    if (status != CLineReader::kLine || !detail::ParseQuoted(attr.value, kListedTextLimit, field)) {
+      field.clear();
       errorCode_ = isPrinter ? 1 : 2;
       return kResultFormError;
     }
-    (isPrinter ? row.printerName : row.description) = std::move(*value);
     (isPrinter ? havePrinter : haveDescription) = true;
   }
   if (havePrinter && haveDescription) return kResultOk;

@@ -1,5 +1,7 @@
 #include "text_rules.h"
 
+#include "scan.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -37,8 +39,8 @@ int HexDigit(char c) {
   return -1;
 }
 
-std::vector<std::string_view> SplitPieces(std::string_view text) {
-  std::vector<std::string_view> pieces;
+void SplitPieces(std::string_view text, std::vector<std::string_view>& pieces) {
+  pieces.clear();
   bool quoted = false;
   int depth = 0;
   std::size_t start = 0;
@@ -62,13 +64,49 @@ std::vector<std::string_view> SplitPieces(std::string_view text) {
     }
   }
   pieces.push_back(text.substr(std::min(start, text.size())));
-  return pieces;
 }
 
-std::string ExtractValue(std::string_view raw) {
+const std::vector<Attribute>& CAttributeSplitter::Split(std::string_view text) {
+  attrs_.clear();
+  scratch_.clear();
+  // Extracted values never outgrow their text, so views into the buffer stay valid.
+  scratch_.reserve(text.size() + 1);
+  bool quoted = false;
+  int depth = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0;; ++i) {
+    i += quoted ? FindAny<'"'>(text.data() + i, text.size() - i)
+                : FindAny<'"', '(', ')', '!', ','>(text.data() + i, text.size() - i);
+    if (i >= text.size()) break;
+    const char c = text[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+    } else if (c == '!') {
+      text = text.substr(0, i);  // a comment ends the list
+      break;
+    } else if (depth == 0) {
+      attrs_.push_back(Parse(text.substr(start, i - start)));
+      start = i + 1;
+    }
+  }
+  attrs_.push_back(Parse(text.substr(std::min(start, text.size()))));
+  return attrs_;
+}
+
+Attribute CAttributeSplitter::ParseWhole(std::string_view text) {
+  scratch_.clear();
+  scratch_.reserve(text.size() + 1);
+  return Parse(text);
+}
+
+std::string_view CAttributeSplitter::Extract(std::string_view raw) {
   raw = TrimBlanks(raw);
-  std::string out;
-  out.reserve(raw.size());
+  if (FindAny<' ', '\t'>(raw.data(), raw.size()) == raw.size()) return raw;
+  const std::size_t from = scratch_.size();
   bool quoted = false;
   bool metSeparator = false;  // a `,` or `-` outside quotes was met
   for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -86,12 +124,12 @@ std::string ExtractValue(std::string_view raw) {
     } else if (!quoted && (c == ',' || c == '-')) {
       metSeparator = true;
     }
-    out.push_back(c);
+    scratch_.push_back(c);
   }
-  return out;
+  return std::string_view(scratch_).substr(from);
 }
 
-Attribute ParseAttribute(std::string_view piece) {
+Attribute CAttributeSplitter::Parse(std::string_view piece) {
   Attribute attr;
   piece = TrimLeft(piece);
   std::size_t i = 0;
@@ -104,29 +142,35 @@ Attribute ParseAttribute(std::string_view piece) {
   }
   attr.hasKey = true;
   attr.key = key;
-  attr.value = ExtractValue(piece.substr(i + 1));
+  attr.value = Extract(piece.substr(i + 1));
   return attr;
 }
 
 bool IsSingleWord(std::string_view value) {
-  return value.find_first_of(" \t\r\n\"\\") == std::string_view::npos;
+  for (const char c : value) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"' || c == '\\') return false;
+  }
+  return true;
 }
 
-std::optional<std::string> ParseQuoted(std::string_view value, std::size_t limit,
-                                       std::string* partial) {
+bool ParseQuoted(std::string_view value, std::size_t limit, std::string& out) {
   value = TrimBlanks(value);
-  std::string text;
+  out.clear();
+  if (value.empty() || value.front() != '"') return false;
+  const std::size_t close = value.find('"', 1);
+  const std::string_view body =
+      value.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+  if (body.find('\\') == std::string_view::npos) {
+    // The usual case: no escapes, so the text is the body as it stands.
+    out.assign(body.substr(0, std::min(body.size(), limit)));
+    return close + 1 == value.size();
+  }
   auto put = [&](char c) {
-    if (text.size() < limit) text.push_back(c);
+    if (out.size() < limit) out.push_back(c);
   };
-  auto fail = [&]() -> std::optional<std::string> {
-    if (partial) *partial = text;
-    return std::nullopt;
-  };
-  if (value.empty() || value.front() != '"') return fail();
   std::size_t i = 1;
   for (;;) {
-    if (i >= value.size()) return fail();  // no closing quote
+    if (i >= value.size()) return false;  // no closing quote
     const char c = value[i];
     if (c == '"') break;
     if (c != '\\' || i + 1 >= value.size()) {
@@ -156,9 +200,7 @@ std::optional<std::string> ParseQuoted(std::string_view value, std::size_t limit
       i += 2;
     }
   }
-  if (i + 1 != value.size()) return fail();  // something after the closing quote
-  if (partial) *partial = text;
-  return text;
+  return i + 1 == value.size();  // nothing may follow the closing quote
 }
 
 std::optional<std::int32_t> ParseDecimal(std::string_view text) {

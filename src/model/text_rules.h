@@ -19,29 +19,48 @@ std::string_view TrimBlanks(std::string_view s);  // both ends, spaces and tabs
 bool EqualsNoCase(std::string_view a, std::string_view b);
 int HexDigit(char c);  // value 0 to 15, or -1
 
+// Cuts `text` at each comma outside double quotes and parentheses; a `!`
+// outside quotes ends the list.
+void SplitPieces(std::string_view text, std::vector<std::string_view>& pieces);
+
 // One `key = value` piece of an attribute list.
 struct Attribute {
   bool hasKey = false;
   std::string_view key;
-  std::string value;  // extracted as in ExtractValue; empty counts as missing
+  std::string_view value;  // extracted as in CAttributeSplitter; empty counts as missing
 };
 
-// Cuts `text` at each comma outside double quotes and parentheses.
-std::vector<std::string_view> SplitPieces(std::string_view text);
-// Reads the key and value of one piece (a keyless piece has hasKey false).
-Attribute ParseAttribute(std::string_view piece);
-// The value after `=`: trimmed, and outside quotes a blank before a `,` or `-`,
-// or any blank after a `,` or `-` met in the value, removed.
-std::string ExtractValue(std::string_view raw);
+// Splits attribute text at each comma outside double quotes and parentheses
+// and reads each piece's key and value. The value is trimmed and, outside
+// quotes, a blank before a `,` or `-`, or any blank after a `,` or `-` met in
+// the value, is removed. Views stay valid until the next call; the splitter
+// keeps its buffers between calls, so parsing a line allocates nothing.
+class CAttributeSplitter {
+ public:
+  const std::vector<Attribute>& Split(std::string_view text);
+  // Reads `text` as one piece (a header line).
+  Attribute ParseWhole(std::string_view text);
+
+ private:
+  Attribute Parse(std::string_view piece);
+  std::string_view Extract(std::string_view raw);
+
+  std::vector<Attribute> attrs_;
+  std::string scratch_;
+};
+
 // No blank, tab, carriage return, line feed, double quote or backslash.
 bool IsSingleWord(std::string_view value);
 
-// Parses a quoted string with escapes. Characters beyond `limit` are dropped.
-// Returns nothing when the value does not begin with a quote or the closing quote
-// is not its last character. `endsAt` (when given) receives the text produced so far
-// even on failure, for the lenient CAUTION rule.
-std::optional<std::string> ParseQuoted(std::string_view value, std::size_t limit,
-                                       std::string* partial = nullptr);
+// Parses a quoted string with escapes into `out`. Characters beyond `limit` are
+// dropped. False when the value does not begin with a quote or the closing quote
+// is not its last character; `out` then holds what was read up to the failure.
+bool ParseQuoted(std::string_view value, std::size_t limit, std::string& out);
+inline std::optional<std::string> ParseQuoted(std::string_view value, std::size_t limit) {
+  std::string out;
+  if (!ParseQuoted(value, limit, out)) return std::nullopt;
+  return out;
+}
 
 // Optional sign and at least one digit; out-of-range values are clamped to 32 bits.
 std::optional<std::int32_t> ParseDecimal(std::string_view text);
