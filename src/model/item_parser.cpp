@@ -12,6 +12,8 @@ namespace {
 
 using detail::Attribute;
 using detail::EqualsNoCase;
+using detail::Key;
+using detail::KeyOf;
 
 constexpr std::size_t kItemNameLimit = 258;
 constexpr std::size_t kChoiceNameLimit = 64;
@@ -44,7 +46,7 @@ std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) 
   NamedLine out;
   out.attributes = line.substr(colon + 1);
   const std::string_view part = detail::TrimBlanks(line.substr(0, colon));
-  if (detail::FindAny<' ', '\t'>(part.data(), part.size()) == part.size()) {
+  if (!detail::HasBlankOutsideQuotes(part)) {
     out.namePart = part;
     return out;
   }
@@ -136,7 +138,7 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
   const std::vector<Attribute>& attrs = itemSplitter_.Split(named->attributes);
   for (const Attribute& a : attrs) {
     if (!a.hasKey) return kResultFormError;
-    if (!EqualsNoCase(a.key, "type")) continue;
+    if (KeyOf(a.key) != Key::kType) continue;
     if (a.value.empty() || !detail::IsSingleWord(a.value)) return kResultFormError;
     if (EqualsNoCase(a.value, "number")) item.type = kNumberItem;
     if (EqualsNoCase(a.value, "bit")) item.type = kBitItem;
@@ -156,58 +158,73 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
     for (std::size_t i = 0; i < attrs.size(); ++i) {
       const Attribute& a = attrs[i];
       if (!a.hasKey || a.value.empty()) return kResultFormError;
-      const std::string_view key = a.key;
       const std::string_view v = a.value;
+      const Key key = KeyOf(a.key);
       // Keys that may be given once take a single word.
-      const bool once = EqualsNoCase(key, "address") || EqualsNoCase(key, "scale") ||
-                        EqualsNoCase(key, "offset") || EqualsNoCase(key, "range") ||
-                        EqualsNoCase(key, "uniq") || EqualsNoCase(key, "edian");
+      const bool once = key == Key::kAddress || key == Key::kScale || key == Key::kOffset ||
+                        key == Key::kRange || key == Key::kUniq || key == Key::kEdian;
       if (once && !detail::IsSingleWord(v)) return kResultFormError;
-      if (EqualsNoCase(key, "address")) {
-        const auto address = ParseItemAddress(v);
-        if (hasAddress || !address) return kResultFormError;
-        item.address = *address;
-        hasAddress = true;
-      } else if (EqualsNoCase(key, "scale") || EqualsNoCase(key, "offset")) {
-        bool& seen = EqualsNoCase(key, "scale") ? hasScale : hasOffset;
-        const auto n = detail::ParseDecimal(v);
-        if (seen || !n) return kResultFormError;
-        (&seen == &hasScale ? item.scale : item.offset) = *n;
-        seen = true;
-      } else if (EqualsNoCase(key, "range")) {
-        std::string_view minText;
-        if (hasRange || !detail::ParsePair(v, item.rangeMin, item.rangeMax, &minText)) {
-          return kResultFormError;
+      switch (key) {
+        case Key::kAddress: {
+          const auto address = ParseItemAddress(v);
+          if (hasAddress || !address) return kResultFormError;
+          item.address = *address;
+          hasAddress = true;
+          break;
         }
-        item.isUnsigned = minText.front() != '-';
-        hasRange = true;
-      } else if (EqualsNoCase(key, "uniq")) {
-        std::int32_t a1 = 0, b1 = 0;
-        if (item.hasUniq || !detail::ParsePair(v, a1, b1)) return kResultFormError;
-        item.uniq = (static_cast<std::uint32_t>(a1) & 0xFFFF) << 16 |
-                    (static_cast<std::uint32_t>(b1) & 0xFFFF);
-        item.hasUniq = 1;
-      } else if (EqualsNoCase(key, "edian")) {
-        if (hasOrder) return kResultFormError;
-        if (EqualsNoCase(v, "big")) {
-          item.byteOrder = kBigEndian;
-        } else if (EqualsNoCase(v, "little")) {
-          item.byteOrder = kLittleEndian;
-        } else {
-          return kResultFormError;
+        case Key::kScale:
+        case Key::kOffset: {
+          bool& seen = key == Key::kScale ? hasScale : hasOffset;
+          const auto n = detail::ParseDecimal(v);
+          if (seen || !n) return kResultFormError;
+          (key == Key::kScale ? item.scale : item.offset) = *n;
+          seen = true;
+          break;
         }
-        hasOrder = true;
-      } else if (EqualsNoCase(key, "decimal")) {
-        // Compared as text: anything that sorts from "0" to "5" gives its first digit.
-        if (v.compare("0") < 0 || v.compare("5") > 0) return kResultFormError;
-        item.decimals = static_cast<std::uint32_t>(v.front() - '0');
-      } else if (EqualsNoCase(key, "unit")) {
-        if (!detail::ParseQuoted(v, kUnitLimit, item.unit)) return kResultFormError;
-      } else if (EqualsNoCase(key, "CAUTION")) {
-        if (!ReadCaution(a, i == last, caution)) return kResultFormError;
-      } else if (EqualsNoCase(key, "number")) {
-        if (!IsStart(a) || i != last || !hasAddress || !hasRange) return kResultFormError;
-        listFollows = true;
+        case Key::kRange: {
+          std::string_view minText;
+          if (hasRange || !detail::ParsePair(v, item.rangeMin, item.rangeMax, &minText)) {
+            return kResultFormError;
+          }
+          item.isUnsigned = minText.front() != '-';
+          hasRange = true;
+          break;
+        }
+        case Key::kUniq: {
+          std::int32_t a1 = 0, b1 = 0;
+          if (item.hasUniq || !detail::ParsePair(v, a1, b1)) return kResultFormError;
+          item.uniq = (static_cast<std::uint32_t>(a1) & 0xFFFF) << 16 |
+                      (static_cast<std::uint32_t>(b1) & 0xFFFF);
+          item.hasUniq = 1;
+          break;
+        }
+        case Key::kEdian:
+          if (hasOrder) return kResultFormError;
+          if (EqualsNoCase(v, "big")) {
+            item.byteOrder = kBigEndian;
+          } else if (EqualsNoCase(v, "little")) {
+            item.byteOrder = kLittleEndian;
+          } else {
+            return kResultFormError;
+          }
+          hasOrder = true;
+          break;
+        case Key::kDecimal:
+          // Compared as text: anything that sorts from "0" to "5" gives its first digit.
+          if (v.compare("0") < 0 || v.compare("5") > 0) return kResultFormError;
+          item.decimals = static_cast<std::uint32_t>(v.front() - '0');
+          break;
+        case Key::kUnit:
+          if (!detail::ParseQuoted(v, kUnitLimit, item.unit)) return kResultFormError;
+          break;
+        case Key::kCaution:
+          if (!ReadCaution(a, i == last, caution)) return kResultFormError;
+          break;
+        case Key::kNumber:
+          if (!IsStart(a) || i != last || !hasAddress || !hasRange) return kResultFormError;
+          listFollows = true;
+          break;
+        default: break;  // keys a number item does not know
       }
     }
     if (!hasAddress) return kResultFormError;
@@ -218,20 +235,21 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
       const Attribute& a = attrs[i];
       // A keyless or empty piece, or a second address, ends a bit item's attributes.
       if (!a.hasKey || a.value.empty()) break;
-      if (EqualsNoCase(a.key, "address")) {
+      const Key key = KeyOf(a.key);
+      if (key == Key::kAddress) {
         if (hasAddress) break;
         const auto address =
             detail::IsSingleWord(a.value) ? ParseBitAddress(a.value) : std::nullopt;
         if (!address) return kResultFormError;
         item.address = *address;
         hasAddress = true;
-      } else if (EqualsNoCase(a.key, "On") || EqualsNoCase(a.key, "Off")) {
-        const bool on = EqualsNoCase(a.key, "On");
+      } else if (key == Key::kOn || key == Key::kOff) {
+        const bool on = key == Key::kOn;
         if (!detail::ParseQuoted(a.value, kOnOffLimit, on ? item.onText : item.offText)) {
           return kResultFormError;
         }
         (on ? hasOn : hasOff) = true;
-      } else if (EqualsNoCase(a.key, "CAUTION")) {
+      } else if (key == Key::kCaution) {
         if (!ReadCaution(a, i == last, caution)) return kResultFormError;
       }
     }
@@ -240,15 +258,16 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
     for (std::size_t i = 0; i < attrs.size(); ++i) {
       const Attribute& a = attrs[i];
       if (!a.hasKey) return kResultFormError;
-      if (EqualsNoCase(a.key, "address")) {
+      const Key key = KeyOf(a.key);
+      if (key == Key::kAddress) {
         const auto address =
             detail::IsSingleWord(a.value) ? ParseItemAddress(a.value) : std::nullopt;
         if (hasAddress || !address) return kResultFormError;
         item.address = *address;
         hasAddress = true;
-      } else if (EqualsNoCase(a.key, "CAUTION")) {
+      } else if (key == Key::kCaution) {
         if (!ReadCaution(a, i == last, caution)) return kResultFormError;
-      } else if (EqualsNoCase(a.key, "Code")) {
+      } else if (key == Key::kCode) {
         if (!IsStart(a) || i != last) return kResultFormError;
         listFollows = true;
       }
@@ -280,15 +299,16 @@ int CModelFile::ParseChoiceList(CItem& item, bool hasAddress) {
     }
     for (const Attribute& a : choiceSplitter_.Split(named->attributes)) {
       if (!a.hasKey || a.value.empty()) return kResultFormError;
-      if (item.type == kNumberItem && EqualsNoCase(a.key, "number")) {
+      const Key key = KeyOf(a.key);
+      if (item.type == kNumberItem && key == Key::kNumber) {
         const auto n = detail::ParseDecimal(a.value);
         if (!n) return kResultFormError;
         choice.value = *n;
-      } else if (item.type == kCodeItem && hasAddress && EqualsNoCase(a.key, "Code")) {
+      } else if (item.type == kCodeItem && hasAddress && key == Key::kCode) {
         const auto n = detail::ParseHex(a.value, 8);
         if (!n) return kResultFormError;
         choice.value = static_cast<std::int32_t>(*n);
-      } else if (item.type == kCodeItem && EqualsNoCase(a.key, "set")) {
+      } else if (item.type == kCodeItem && key == Key::kSet) {
         const auto target = ParseSetTarget(a.value);
         if (!target) return kResultFormError;
         choice.sets.push_back(*target);

@@ -39,6 +39,44 @@ int HexDigit(char c) {
   return -1;
 }
 
+bool HasBlankOutsideQuotes(std::string_view text) {
+  bool quoted = false;
+  for (std::size_t i = 0;; ++i) {
+    i += FindAny<' ', '\t', '"'>(text.data() + i, text.size() - i);
+    if (i >= text.size()) return false;
+    if (text[i] == '"') {
+      quoted = !quoted;
+    } else if (!quoted) {
+      return true;
+    }
+  }
+}
+
+Key KeyOf(std::string_view key) {
+  switch (key.size()) {
+    case 2: return EqualsNoCase(key, "On") ? Key::kOn : Key::kOther;
+    case 3:
+      return EqualsNoCase(key, "Off") ? Key::kOff : EqualsNoCase(key, "set") ? Key::kSet : Key::kOther;
+    case 4:
+      if (EqualsNoCase(key, "type")) return Key::kType;
+      if (EqualsNoCase(key, "uniq")) return Key::kUniq;
+      if (EqualsNoCase(key, "unit")) return Key::kUnit;
+      return EqualsNoCase(key, "Code") ? Key::kCode : Key::kOther;
+    case 5:
+      if (EqualsNoCase(key, "scale")) return Key::kScale;
+      if (EqualsNoCase(key, "range")) return Key::kRange;
+      return EqualsNoCase(key, "edian") ? Key::kEdian : Key::kOther;
+    case 6:
+      if (EqualsNoCase(key, "offset")) return Key::kOffset;
+      return EqualsNoCase(key, "number") ? Key::kNumber : Key::kOther;
+    case 7:
+      if (EqualsNoCase(key, "address")) return Key::kAddress;
+      if (EqualsNoCase(key, "decimal")) return Key::kDecimal;
+      return EqualsNoCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
+    default: return Key::kOther;
+  }
+}
+
 void SplitPieces(std::string_view text, std::vector<std::string_view>& pieces) {
   pieces.clear();
   bool quoted = false;
@@ -105,7 +143,7 @@ Attribute CAttributeSplitter::ParseWhole(std::string_view text) {
 
 std::string_view CAttributeSplitter::Extract(std::string_view raw) {
   raw = TrimBlanks(raw);
-  if (FindAny<' ', '\t'>(raw.data(), raw.size()) == raw.size()) return raw;
+  if (!HasBlankOutsideQuotes(raw)) return raw;
   const std::size_t from = scratch_.size();
   bool quoted = false;
   bool metSeparator = false;  // a `,` or `-` outside quotes was met

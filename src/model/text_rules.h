@@ -19,6 +19,16 @@ std::string_view TrimBlanks(std::string_view s);  // both ends, spaces and tabs
 bool EqualsNoCase(std::string_view a, std::string_view b);
 int HexDigit(char c);  // value 0 to 15, or -1
 
+// True when `text` has a blank or tab outside double quotes.
+bool HasBlankOutsideQuotes(std::string_view text);
+
+// Attribute keys, told apart once per piece instead of by a chain of comparisons.
+enum class Key {
+  kOther, kType, kAddress, kScale, kOffset, kRange, kUniq, kEdian, kDecimal, kUnit,
+  kCaution, kNumber, kOn, kOff, kCode, kSet
+};
+Key KeyOf(std::string_view key);
+
 // Cuts `text` at each comma outside double quotes and parentheses; a `!`
 // outside quotes ends the list.
 void SplitPieces(std::string_view text, std::vector<std::string_view>& pieces);
