@@ -18,6 +18,7 @@ PACKAGES=(
   libbenchmark-dev
   libcli11-dev
   libinih-dev # the reference parser the load benchmark compares against
+  libcups2-dev cups-daemon cups-client # the driver check, and the private cupsd its test starts
   locales
 )
 

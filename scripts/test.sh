@@ -103,8 +103,8 @@ seed_corpus() {
     f=${f#./}
     cp "$f" "$corpus/${f//\//_}"
   done < <(find ./examples ./tests/data -type f -iname '*.cfg' -print0 2>/dev/null)
-  if [[ -d fuzz/seeds ]]; then
-    cp -r fuzz/seeds/. "$corpus/"
+  if [[ -d fuzz/seed ]]; then
+    cp -r fuzz/seed/. "$corpus/"
   fi
 }
 

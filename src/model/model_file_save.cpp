@@ -70,14 +70,16 @@ void AppendSetLine(std::string& out, const CDataLine& line) {
 }
 
 // Writes `text` to a fresh file beside `target` and renames it over `target`, so
-// that `target` is always either the old or the new content. On failure the
+// that `target` is always either the old or the new content. `previous` is the
+// file being replaced (it may differ from `target` in case). On failure the
 // temporary file is removed and `error` names the cause.
 bool WriteFileAtomically(const std::string& folder, const std::string& target,
-                         std::string_view text, std::string& error) {
+                         const std::string& previous, std::string_view text, std::string& error) {
   const detail::FileOps& ops = detail::CurrentFileOps();
+  // The new file keeps the permissions of the one it replaces.
   mode_t mode = 0;
   struct stat st {};
-  if (::stat(target.c_str(), &st) == 0) {
+  if (::stat(previous.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
@@ -246,7 +248,8 @@ int CModelFile::WriteSetting(IUserPrompt& owner, const std::string& folder, cons
   const std::string text = WriteSettingCopy(description);
   const std::string target = folder + "/" + name;
   std::string error;
-  if (!WriteFileAtomically(folder, target, text, error)) {
+  const std::string previous = replaced.empty() ? target : folder + "/" + replaced;
+  if (!WriteFileAtomically(folder, target, previous, text, error)) {
     owner.Ask("Pelmora", std::string(kSaveFailed) + "\n" + error, Buttons::kOk);
     return 0;
   }

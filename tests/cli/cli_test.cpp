@@ -1,10 +1,6 @@
 // Runs the real pelmora-cli binary and checks its output byte for byte: the
 // output of `check` and `show` is a contract that scripts rely on.
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "cli_test_support.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,88 +12,9 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-namespace fs = std::filesystem;
-
-const fs::path kSourceDir = PELMORA_SOURCE_DIR;
-const fs::path kDataDir = kSourceDir / "tests" / "data" / "cli";
-
-struct RunResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs pelmora-cli with `args` and `extraEnv` added to the environment. Output
-// goes to temporary files rather than pipes, so a chatty child cannot block.
-RunResult RunCli(const std::vector<std::string>& args,
-                 const std::vector<std::string>& extraEnv = {}) {
-  RunResult result;
-  char outName[] = "/tmp/pelmora-cli-out-XXXXXX";
-  char errName[] = "/tmp/pelmora-cli-err-XXXXXX";
-  const int outFd = mkstemp(outName);
-  const int errFd = mkstemp(errName);
-  if (outFd < 0 || errFd < 0) {
-    ADD_FAILURE() << "cannot create temporary files";
-    return result;
-  }
-
-  std::vector<std::string> argStore{PELMORA_CLI_PATH};
-  argStore.insert(argStore.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> envStore(extraEnv);
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const auto key = entry.substr(0, entry.find('=') + 1);
-    const bool overridden = std::any_of(extraEnv.begin(), extraEnv.end(), [&](const auto& x) {
-      return x.compare(0, key.size(), key) == 0;
-    });
-    if (!overridden)
-      envStore.push_back(entry);
-  }
-  std::vector<char*> envp;
-  for (auto& e : envStore) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(outFd);
-  close(errFd);
-
-  if (rc != 0) {
-    ADD_FAILURE() << "cannot start " << argv[0];
-  } else {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) {
-      result.exitCode = WEXITSTATUS(status);
-    } else {
-      ADD_FAILURE() << "pelmora-cli did not exit normally (status " << status << ")";
-    }
-  }
-  result.out = ReadWholeFile(outName);
-  result.err = ReadWholeFile(errName);
-  fs::remove(outName);
-  fs::remove(errName);
-  return result;
-}
+using namespace cli_test;
 
 std::string FormError(unsigned errorCode, unsigned line) {
   char text[128];

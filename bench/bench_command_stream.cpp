@@ -1,0 +1,143 @@
+// The binary command file of a full 64 KiB image (2,048 lines of 32 known bytes, a
+// 5-byte write template): building the stream and writing it, against an anchor that
+// writes the same bytes, built beforehand, with one buffered write. Prints the ratio.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/stat_data_obj.h"
+#include "protocol/command_stream.h"
+
+namespace {
+
+using pelmora::model::CStatDataObj;
+
+std::string g_path;
+
+const CStatDataObj& FullModel() {
+  static const CStatDataObj model = [] {
+    CStatDataObj m;
+    const std::uint8_t write[] = {0x1B, 0x57, 0xFE, 0xFD, 0xFF};
+    const std::uint8_t init[] = {0x1B, 0x40};
+    const std::uint8_t reset[] = {0x1B, 0x52};
+    m.SetWriteTemplate(write);
+    m.SetInitCommand(init);
+    m.SetResetCommand(reset);
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (std::uint32_t line = 0; line < 2048; ++line) {
+      pelmora::model::CDataLine data{static_cast<std::uint16_t>(line * 32), {}};
+      for (std::uint32_t j = 0; j < 32; ++j) {
+        const std::uint32_t byte = (line * 32 + j) * 7 & 0xFF;
+        data.data += kDigits[byte >> 4];
+        data.data += kDigits[byte & 15];
+      }
+      m.SetLines().push_back(std::move(data));
+    }
+    m.BuildImage(m.SetLines());
+    return m;
+  }();
+  return model;
+}
+
+void BM_BuildAndWriteFile(benchmark::State& state) {
+  const CStatDataObj& model = FullModel();
+  std::string error;
+  for (auto _ : state) {
+    if (!pelmora::protocol::WriteBinaryFile(model, g_path, error)) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+  }
+}
+
+void BM_BuildOnly(benchmark::State& state) {
+  const CStatDataObj& model = FullModel();
+  for (auto _ : state) {
+    std::vector<std::uint8_t> stream = pelmora::protocol::BuildCommandStream(model);
+    benchmark::DoNotOptimize(stream.data());
+  }
+}
+
+// The floor: the finished bytes, one open, one write, one close.
+void BM_WritePrecomputed(benchmark::State& state) {
+  const std::vector<std::uint8_t> bytes = pelmora::protocol::BuildCommandStream(FullModel());
+  for (auto _ : state) {
+    const int fd = ::open(g_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const ssize_t n = fd < 0 ? -1 : ::write(fd, bytes.data(), bytes.size());
+    if (fd < 0 || ::close(fd) != 0 || n != static_cast<ssize_t>(bytes.size())) {
+      state.SkipWithError("cannot write the file");
+      break;
+    }
+  }
+}
+
+BENCHMARK(BM_BuildAndWriteFile)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuildOnly)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WritePrecomputed)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// Keeps the best seconds per iteration of every benchmark for the closing summary.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& reports) override {
+    ConsoleReporter::ReportRuns(reports);
+    for (const Run& run : reports) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) {
+        continue;
+      }
+      const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+      auto [it, added] = best_.try_emplace(run.run_name.function_name, seconds);
+      if (!added)
+        it->second = std::min(it->second, seconds);
+    }
+  }
+
+  void PrintSummary() const {
+    const double built = Seconds("BM_BuildAndWriteFile");
+    const double anchor = Seconds("BM_WritePrecomputed");
+    std::printf("\nStream: %zu bytes\n", pelmora::protocol::BuildCommandStream(FullModel()).size());
+    if (built > 0 && anchor > 0) {
+      std::printf("Build and write / write precomputed: %.2f  (must be <= 3)\n", built / anchor);
+    }
+  }
+
+ private:
+  double Seconds(const std::string& name) const {
+    const auto it = best_.find(name);
+    return it == best_.end() ? 0.0 : it->second;
+  }
+
+  std::map<std::string, double> best_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* dir = std::getenv("TMPDIR");
+  g_path = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/pelmora-bench-XXXXXX";
+  const int fd = ::mkstemp(g_path.data());
+  if (fd < 0) {
+    std::fprintf(stderr, "bench_command_stream: cannot create a temporary file\n");
+    return 1;
+  }
+  ::close(fd);
+  benchmark::Initialize(&argc, argv);
+  int status = 0;
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    status = 2;
+  } else {
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintSummary();
+  }
+  benchmark::Shutdown();
+  ::unlink(g_path.c_str());
+  return status;
+}

@@ -1,0 +1,135 @@
+// Helpers shared by the protocol tests: byte strings from text, a model built from
+// templates and data lines, golden comparisons with a hex dump, and a scratch log file.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <span>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/stat_data_obj.h"
+#include "port/debug_log.h"
+
+namespace pelmora::protocol::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes B(std::initializer_list<int> values) {
+  Bytes out;
+  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+  return out;
+}
+
+// The bytes of a text, NULs included: Text("a\0b"sv).
+inline Bytes Text(std::string_view text) {
+  return Bytes(text.begin(), text.end());
+}
+
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// "0000: 10 20 23 01 45", 16 bytes a line.
+inline std::string HexDump(std::span<const std::uint8_t> bytes) {
+  std::string out;
+  char buf[24];
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i % 16 == 0) {
+      std::snprintf(buf, sizeof buf, "%s%04zX:", i == 0 ? "" : "\n", i);
+      out += buf;
+    }
+    std::snprintf(buf, sizeof buf, " %02X", unsigned{bytes[i]});
+    out += buf;
+  }
+  return out.empty() ? "(no bytes)" : out;
+}
+
+// Byte-for-byte equality; on a mismatch, both sides as hex dumps and the first offset
+// that differs.
+inline ::testing::AssertionResult SameBytes(std::span<const std::uint8_t> expected,
+                                            std::span<const std::uint8_t> actual) {
+  if (std::equal(expected.begin(), expected.end(), actual.begin(), actual.end())) {
+    return ::testing::AssertionSuccess();
+  }
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  return ::testing::AssertionFailure()
+         << "first difference at offset " << at << " (expected " << expected.size()
+         << " bytes, got " << actual.size() << ")\nexpected:\n"
+         << HexDump(expected) << "\nactual:\n"
+         << HexDump(actual);
+}
+
+// A model with the given commands and current image; every other part stays empty.
+struct ModelParts {
+  Bytes init{}, write{}, reset{}, read{};
+  std::vector<model::CDataLine> lines{};
+  std::vector<std::string> names{};
+};
+
+inline model::CStatDataObj MakeModel(const ModelParts& parts) {
+  model::CStatDataObj m;
+  m.SetInitCommand(parts.init);
+  m.SetWriteTemplate(parts.write);
+  m.SetResetCommand(parts.reset);
+  m.SetReadTemplate(parts.read);
+  for (const std::string& name : parts.names) m.AddModelName(name);
+  m.SetLines() = parts.lines;
+  m.BuildImage(m.SetLines());
+  return m;
+}
+
+// Points the log at a fresh file with a fixed stamp for the life of the object.
+class ScratchLog {
+ public:
+  static constexpr std::uint32_t kStamp = 52331;
+
+  ScratchLog() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pelmora-protocol-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data()) ? pattern : std::string{};
+    log::SetLogFilePath(dir_ + "/VORSETTA.LOG");
+    log::SetTickSource([] { return kStamp; });
+    log::EnableLog(true);
+  }
+  ~ScratchLog() {
+    log::EnableLog(false);
+    log::SetTickSource(nullptr);
+    log::SetLogFilePath({});
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  ScratchLog(const ScratchLog&) = delete;
+  ScratchLog& operator=(const ScratchLog&) = delete;
+
+  // The lines written so far, each without its line end, and forgets them.
+  std::vector<std::string> TakeLines() {
+    const std::string path = dir_ + "/VORSETTA.LOG";
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+      lines.push_back(line);
+    }
+    in.close();
+    std::filesystem::remove(path);
+    return lines;
+  }
+
+ private:
+  std::string dir_;
+};
+
+}  // namespace pelmora::protocol::test
