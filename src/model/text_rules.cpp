@@ -40,16 +40,15 @@ int HexDigit(char c) {
 }
 
 bool HasBlankOutsideQuotes(std::string_view text) {
-  bool quoted = false;
-  for (std::size_t i = 0;; ++i) {
+  // Inside quotes only the closing quote matters, so blanks there are skipped whole.
+  for (std::size_t i = 0; i < text.size(); ++i) {
     i += FindAny<' ', '\t', '"'>(text.data() + i, text.size() - i);
     if (i >= text.size()) return false;
-    if (text[i] == '"') {
-      quoted = !quoted;
-    } else if (!quoted) {
-      return true;
-    }
+    if (text[i] != '"') return true;
+    ++i;
+    i += FindAny<'"'>(text.data() + i, text.size() - i);
   }
+  return false;
 }
 
 Key KeyOf(std::string_view key) {
