@@ -286,6 +286,7 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
 }
 
 int CModelFile::ParseChoiceList(CItem& item, bool hasAddress) {
+  item.choices.reserve(8);  // lists are short; this spares most regrowth
   std::string_view line;
   for (;;) {
     // Section lines mean nothing inside a list: a list runs to its End line.
