@@ -1,0 +1,40 @@
+// The command line of pelmora-printer-sim, parsed apart from the program so that tests
+// can build an in-process printer from the same arguments they would pass to it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim_printer.h"
+
+namespace pelmora::sim {
+
+struct CSimCommandLine {
+  std::string modelPath;  // the model definition (or saved configuration) file
+  CSimOptions options;
+  bool initFromModel = false;  // memory starts as the file's current image, not zeros
+  std::string memoryPath;      // memory starts from this dump file
+  std::string dumpPath;        // --dump
+  std::string linkPath;        // --link
+  bool verbose = false;
+  bool help = false;
+};
+
+// The usage text, for --help and after a usage error.
+std::string SimUsage();
+
+// Parses the arguments after the program name. False with `error` for an unknown
+// option, a missing or malformed value, or a missing model file argument (unless
+// --help was given).
+bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& out,
+                         std::string& error);
+
+// Loads the model file at `path` into `model`. False with the reader's message.
+bool LoadSimModel(const std::string& path, model::CStatDataObj& model, std::string& error);
+
+// Fills the printer's memory as --init-from-model and --memory ask, in that order.
+// False with `error` when the dump file cannot be read.
+bool InitSimMemory(const CSimCommandLine& line, const model::CStatDataObj& model,
+                   CSimPrinter& printer, std::string& error);
+
+}  // namespace pelmora::sim

@@ -1,0 +1,159 @@
+#include "sim_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "sim_printer.h"
+
+namespace pelmora::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::seconds kPatience{10};
+
+}  // namespace
+
+CSimProcess::~CSimProcess() {
+  Stop();
+}
+
+bool CSimProcess::Start(const std::string& program, const std::vector<std::string>& args,
+                        std::string& error) {
+  Stop();
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+    error = std::string("pipe: ") + std::strerror(errno);
+    return false;
+  }
+  // Everything the child needs is prepared before fork: after it, only
+  // async-signal-safe calls.
+  std::vector<std::string> storage;
+  storage.push_back(program);
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : storage) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  const pid_t parent = getpid();
+
+  const pid_t pid = fork();
+  if (pid < 0) {
+    error = std::string("fork: ") + std::strerror(errno);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    return false;
+  }
+  if (pid == 0) {
+    // A test that dies must not leave printers behind.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) {
+      _exit(127);
+    }
+    const int null = ::open("/dev/null", O_RDONLY);
+    if (null >= 0) {
+      dup2(null, STDIN_FILENO);
+    }
+    dup2(pipeFds[1], STDOUT_FILENO);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  ::close(pipeFds[1]);
+  pid_ = pid;
+  output_ = pipeFds[0];
+
+  // The first line of the child's output is the terminal's path.
+  std::string line;
+  const Clock::time_point limit = Clock::now() + kPatience;
+  while (line.find('\n') == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now());
+    pollfd entry{output_, POLLIN, 0};
+    const int ready = left.count() > 0 ? poll(&entry, 1, static_cast<int>(left.count())) : 0;
+    if (ready < 0 && errno == EINTR) {
+      continue;
+    }
+    char chunk[256];
+    const ssize_t n = ready > 0 ? ::read(output_, chunk, sizeof chunk) : 0;
+    if (n <= 0) {
+      error = ready == 0 ? program + " printed no terminal path in time"
+                         : program + " ended without printing a terminal path";
+      Stop();
+      return false;
+    }
+    line.append(chunk, static_cast<std::size_t>(n));
+  }
+  devicePath_ = line.substr(0, line.find('\n'));
+  return true;
+}
+
+bool CSimProcess::Dump(const std::string& dumpPath, std::vector<std::uint8_t>& memory,
+                       std::string& error) {
+  if (pid_ <= 0) {
+    error = "the simulator is not running";
+    return false;
+  }
+  // The simulator renames a finished file into place, so its appearance means done.
+  ::unlink(dumpPath.c_str());
+  if (kill(pid_, SIGUSR1) != 0) {
+    error = std::string("kill: ") + std::strerror(errno);
+    return false;
+  }
+  const Clock::time_point limit = Clock::now() + kPatience;
+  struct stat info {};
+  while (stat(dumpPath.c_str(), &info) != 0) {
+    if (Clock::now() >= limit) {
+      error = "no dump appeared at " + dumpPath;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::ifstream in(dumpPath, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  memory.assign(CSimPrinter::kMemorySize, 0);
+  return ParseDump(text, memory, error);
+}
+
+int CSimProcess::Stop() {
+  if (output_ >= 0) {
+    ::close(output_);
+    output_ = -1;
+  }
+  if (pid_ <= 0) {
+    return -1;
+  }
+  // SIGTERM lets it write its dump; one that does not end in time is killed.
+  kill(pid_, SIGTERM);
+  int status = 0;
+  const Clock::time_point limit = Clock::now() + kPatience;
+  for (;;) {
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_ || (done < 0 && errno != EINTR)) {
+      break;
+    }
+    if (Clock::now() >= limit) {
+      kill(pid_, SIGKILL);
+      while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+      }
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  pid_ = -1;
+  devicePath_.clear();
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace pelmora::sim

@@ -1,0 +1,43 @@
+// Runs pelmora-printer-sim as a child process: the real peer for tests of the
+// connections and sequences. The child ends with its parent.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pelmora::sim {
+
+class CSimProcess {
+ public:
+  CSimProcess() = default;
+  // Stops the child if it still runs.
+  ~CSimProcess();
+  CSimProcess(const CSimProcess&) = delete;
+  CSimProcess& operator=(const CSimProcess&) = delete;
+
+  // Starts `program` with `args` (after the program name) and waits up to 10 s for the
+  // terminal path it prints. False with `error` (and the child stopped) otherwise.
+  bool Start(const std::string& program, const std::vector<std::string>& args, std::string& error);
+
+  const std::string& DevicePath() const { return devicePath_; }
+  pid_t Pid() const { return pid_; }
+  bool Running() const { return pid_ > 0; }
+
+  // Asks the child for a dump to `dumpPath` (the path it was started with after
+  // --dump), waits up to 10 s for the file and reads it into `memory` (64 KiB).
+  bool Dump(const std::string& dumpPath, std::vector<std::uint8_t>& memory, std::string& error);
+
+  // Asks the child to end (it writes its --dump file on the way out) and waits.
+  // Returns its exit status, or -1 when it was not running or did not exit normally.
+  int Stop();
+
+ private:
+  pid_t pid_ = -1;
+  int output_ = -1;
+  std::string devicePath_;
+};
+
+}  // namespace pelmora::sim
