@@ -19,6 +19,7 @@ PACKAGES=(
   libcli11-dev
   libinih-dev # the reference parser the load benchmark compares against
   libcups2-dev cups-daemon cups-client # the driver check, and the private cupsd its test starts
+  qt6-base-dev libgl-dev fonts-dejavu-core poppler-utils # the desktop application and its widget tests
   locales
 )
 

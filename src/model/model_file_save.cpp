@@ -244,12 +244,16 @@ int CModelFile::OverwriteSetting(IUserPrompt& owner, const std::string& base,
 
 int CModelFile::WriteSetting(IUserPrompt& owner, const std::string& folder, const std::string& name,
                              const std::string& replaced, std::string_view description) {
+  // The set lines stand for the last saved state (Restore Setting returns to
+  // them), so they keep it when this save fails.
+  std::vector<CDataLine> saved = model_ ? model_->SetLines() : std::vector<CDataLine>();
   RefreshSetData();
   const std::string text = WriteSettingCopy(description);
   const std::string target = folder + "/" + name;
   std::string error;
   const std::string previous = replaced.empty() ? target : folder + "/" + replaced;
   if (!WriteFileAtomically(folder, target, previous, text, error)) {
+    if (model_ != nullptr) model_->SetLines() = std::move(saved);
     owner.Ask("Pelmora", std::string(kSaveFailed) + "\n" + error, Buttons::kOk);
     return 0;
   }

@@ -1,0 +1,61 @@
+#include "app/progress_dlg_view.h"
+
+#include <QBoxLayout>
+#include <QCloseEvent>
+#include <QProgressBar>
+
+#include "app/screenshot.h"
+
+namespace pelmora::app {
+
+CProgressDlgView::CProgressDlgView(std::uint32_t upperBound, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      logic_(upperBound) {
+  setWindowTitle(QString::fromUtf8(update::CProgressDlg::kTitle));
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("progress"));
+  bar_->setTextVisible(false);
+  bar_->setRange(logic_.Lower(), logic_.Upper());
+  bar_->setMinimumWidth(fontMetrics().averageCharWidth() * 36);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(14, 14, 14, 14);
+  layout->addWidget(bar_);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  logic_.OnInitDialog();
+  ShowPos();
+  timer_.setInterval(update::CProgressDlg::kTimerPeriodMs);
+  connect(&timer_, &QTimer::timeout, this, [this] {
+    logic_.OnTimer();
+    ShowPos();
+  });
+  timer_.start();
+  show();
+  MaybeGrab(this, "progress");
+}
+
+void CProgressDlgView::ShowPos() {
+  // An empty range (an upper bound of 0) keeps the bar at its start.
+  bar_->setValue(logic_.Upper() < logic_.Lower() ? bar_->minimum() : logic_.Pos());
+}
+
+void CProgressDlgView::SetPos(int pos) {
+  logic_.SetPos(pos);
+  ShowPos();
+}
+
+void CProgressDlgView::Close() {
+  timer_.stop();
+  logic_.Close();
+  hide();
+}
+
+void CProgressDlgView::closeEvent(QCloseEvent* event) {
+  event->ignore();
+}
+
+std::unique_ptr<update::IProgress> CQtProgressUi::OpenProgress(std::uint32_t upperBound) {
+  return std::make_unique<CProgressDlgView>(upperBound, owner_);
+}
+
+}  // namespace pelmora::app

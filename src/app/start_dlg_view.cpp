@@ -1,0 +1,266 @@
+#include "start_dlg_view.h"
+
+#include <QAction>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
+
+#include "app/about_dlg_view.h"
+#include "app/about_help.h"
+#include "app/config_dlg_view.h"
+#include "app/screenshot.h"
+
+namespace pelmora::app {
+
+namespace {
+
+QString Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// The list state's size in dialog units: a horizontal unit is a quarter of
+// the font's average character width, a vertical one an eighth of its height,
+// so the window grows with the user's font.
+constexpr int kWidthUnits = 271;
+constexpr int kHeightUnits = 169;
+
+}  // namespace
+
+CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      prompt_(this),
+      logic_(prompt_, *this),
+      runConfig_(runConfig ? std::move(runConfig) : ConfigRunner(RunConfigDlg)) {
+  setWindowTitle(QStringLiteral("Pelmora"));
+  setWindowIcon(ApplicationIcon());
+  setSizeGripEnabled(false);
+
+  // Choose state: the two ways in, with OK and Exit beside them.
+  choosePanel_ = new QWidget(this);
+  createNew_ = new QRadioButton(QStringLiteral("Create New Configuration"), choosePanel_);
+  openExisting_ = new QRadioButton(QStringLiteral("Open Existing Configuration"), choosePanel_);
+  ok_ = new QPushButton(QStringLiteral("OK"), choosePanel_);
+  exit_ = new QPushButton(QStringLiteral("Exit"), choosePanel_);
+  // Each radio button beside one of the buttons, at the top of the window.
+  auto* chooseLayout = new QGridLayout(choosePanel_);
+  chooseLayout->setContentsMargins(8, 8, 0, 0);
+  chooseLayout->setHorizontalSpacing(16);
+  chooseLayout->setVerticalSpacing(10);
+  chooseLayout->addWidget(createNew_, 0, 0);
+  chooseLayout->addWidget(openExisting_, 1, 0);
+  chooseLayout->addWidget(ok_, 0, 1);
+  chooseLayout->addWidget(exit_, 1, 1);
+  chooseLayout->setColumnStretch(0, 1);
+  chooseLayout->setRowStretch(2, 1);
+
+  // List state: the prompt over the list of files.
+  listPanel_ = new QWidget(this);
+  promptLabel_ = new QLabel(listPanel_);
+  promptLabel_->setAlignment(Qt::AlignCenter);
+  promptLabel_->setWordWrap(true);
+  list_ = new QTreeWidget(listPanel_);
+  list_->setRootIsDecorated(false);
+  list_->setItemsExpandable(false);
+  list_->setUniformRowHeights(true);
+  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setAllColumnsShowFocus(true);
+  list_->header()->setSectionsMovable(false);
+  list_->header()->setStretchLastSection(true);
+  auto* listLayout = new QVBoxLayout(listPanel_);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->addWidget(promptLabel_);
+  listLayout->addWidget(list_, 1);
+
+  // Along the bottom: About on the left, Select and Close on the right.
+  about_ = new QPushButton(QStringLiteral("About..."), this);
+  about_->setAutoDefault(false);
+  select_ = new QPushButton(QStringLiteral("Select"), this);
+  close_ = new QPushButton(QStringLiteral("Close"), this);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(about_);
+  bottom->addStretch();
+  bottom->addWidget(select_);
+  bottom->addWidget(close_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(choosePanel_, 1);
+  layout->addWidget(listPanel_, 1);
+  layout->addLayout(bottom);
+
+  auto* aboutAction = new QAction(QStringLiteral("About..."), this);
+  addAction(aboutAction);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+
+  connect(ok_, &QPushButton::clicked, this, &CStartDlgView::OnOk);
+  connect(exit_, &QPushButton::clicked, this, &CStartDlgView::reject);
+  connect(select_, &QPushButton::clicked, this, &CStartDlgView::OnSelect);
+  connect(close_, &QPushButton::clicked, this, &CStartDlgView::OnCloseList);
+  connect(list_, &QTreeWidget::itemDoubleClicked, this, &CStartDlgView::OnSelect);
+  connect(about_, &QPushButton::clicked, this, [this] { ShowAboutBox(this); });
+  connect(aboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
+
+  // The list state has the dialog's size; the choose state is cut from it,
+  // so both must leave room for their controls.
+  listPanel_->hide();
+  choosePanel_->show();
+  const QSize chooseMinimum = layout->totalMinimumSize();
+  choosePanel_->hide();
+  listPanel_->show();
+  listSize_ = DialogUnitsToPixels(kWidthUnits, kHeightUnits)
+                  .expandedTo(layout->totalMinimumSize())
+                  .expandedTo(chooseMinimum +
+                              QSize(CStartDlg::kChooseShrinkWidth, CStartDlg::kChooseShrinkHeight));
+
+  createNew_->setChecked(true);
+  logic_.OnInitDialog(CStartDlg::CurrentFolder());
+  Refresh();
+}
+
+CStartDlgView::~CStartDlgView() {
+  CloseHelp();
+}
+
+QSize CStartDlgView::DialogUnitsToPixels(int x, int y) const {
+  const QFontMetrics metrics(font());
+  const int baseX = metrics.horizontalAdvance(
+                        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                    52;
+  const int baseY = metrics.height();
+  return {x * baseX / 4, y * baseY / 8};
+}
+
+void CStartDlgView::reject() {
+  logic_.OnCancel();
+  done(logic_.EndResult());
+}
+
+void CStartDlgView::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  MaybeGrab(this, logic_.State() == CStartDlg::kStateList ? "start_list" : "start_choose");
+}
+
+void CStartDlgView::OnOk() {
+  logic_.OnOK(createNew_->isChecked() ? CStartDlg::kModeNew : CStartDlg::kModeOpen);
+  Refresh();
+}
+
+void CStartDlgView::OnSelect() {
+  std::vector<int> selected;
+  for (QTreeWidgetItem* item : list_->selectedItems()) {
+    selected.push_back(list_->indexOfTopLevelItem(item));
+  }
+  logic_.OpenSelected(selected);
+  Refresh();
+  if (logic_.EndResult() != 0)
+    done(logic_.EndResult());
+}
+
+void CStartDlgView::OnCloseList() {
+  logic_.OnClose();
+  Refresh();
+}
+
+void CStartDlgView::Refresh() {
+  const bool listing = logic_.State() == CStartDlg::kStateList;
+  for (QWidget* w : std::initializer_list<QWidget*>{createNew_, openExisting_, ok_}) {
+    w->setVisible(!listing);
+    w->setEnabled(!listing);
+  }
+  exit_->setVisible(!listing);
+  choosePanel_->setVisible(!listing);
+  promptLabel_->setVisible(listing);
+  list_->setVisible(listing);
+  listPanel_->setVisible(listing);
+  for (QPushButton* b : {select_, close_}) {
+    b->setVisible(listing);
+    b->setEnabled(listing);
+  }
+  // Return picks the mode in the choose state and opens the selection in the
+  // list state.
+  ok_->setDefault(!listing);
+  select_->setDefault(listing);
+
+  if (listing) {
+    FillColumns();
+    FillRows();
+  } else {
+    list_->clear();
+  }
+  setFixedSize(listing ? listSize_
+                       : listSize_ -
+                             QSize(CStartDlg::kChooseShrinkWidth, CStartDlg::kChooseShrinkHeight));
+  if (listing) {
+    list_->setFocus();
+  } else {
+    (createNew_->isChecked() ? createNew_ : openExisting_)->setFocus();
+  }
+  if (isVisible())
+    MaybeGrab(this, listing ? "start_list" : "start_choose");
+}
+
+void CStartDlgView::FillColumns() {
+  promptLabel_->setText(Text(logic_.Prompt()));
+  QStringList titles;
+  for (const CStartDlg::Column& column : logic_.Columns()) titles << Text(column.title);
+  list_->clear();
+  list_->setColumnCount(static_cast<int>(titles.size()));
+  list_->setHeaderLabels(titles);
+}
+
+void CStartDlgView::FillRows() {
+  list_->clear();
+  QList<QTreeWidgetItem*> items;
+  for (const model::CFileInfo& row : logic_.Rows()) {
+    QStringList texts;
+    for (const std::string& text : logic_.RowTexts(row)) texts << Text(text);
+    auto* item = new QTreeWidgetItem(texts);
+    for (int i = 0; i < texts.size(); ++i) item->setToolTip(i, texts[i]);
+    items << item;
+  }
+  list_->addTopLevelItems(items);
+  // The narrow columns are wide enough for their longest entry, so that names
+  // are not cut; the description takes the rest.
+  const std::vector<CStartDlg::Column> columns = logic_.Columns();
+  for (int i = 0; i + 1 < static_cast<int>(columns.size()); ++i) {
+    list_->resizeColumnToContents(i);
+    list_->setColumnWidth(
+        i, std::max(columns[static_cast<std::size_t>(i)].width, list_->columnWidth(i) + 12));
+  }
+}
+
+void CStartDlgView::Minimise() {
+  showMinimized();
+}
+
+void CStartDlgView::Restore() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+int CStartDlgView::RunConfig(int mode, model::CStatDataObj& model, model::CModelFile& file,
+                             const model::CFileInfo& entry, const std::string& workingFolder) {
+  // No parent: a window manager that minimises a dialog's transient windows
+  // along with it would hide the configuration window too.
+  return runConfig_(nullptr, mode, model, file, entry.fileName, entry.printerName,
+                    entry.description, workingFolder);
+}
+
+int RunStartDlg() {
+  CStartDlgView dialog;
+  return dialog.exec();
+}
+
+}  // namespace pelmora::app

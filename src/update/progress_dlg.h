@@ -1,0 +1,59 @@
+// The progress window of a read-back, without its widgets.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace pelmora::update {
+
+// A shown progress window, as the read-back drives it. Calls may come from a thread
+// other than the one that shows windows; the implementation passes them on.
+class IProgress {
+ public:
+  // Destroying the object removes the window.
+  virtual ~IProgress() = default;
+  virtual void SetPos(int pos) = 0;
+  // Stops the window's own advance and hides it.
+  virtual void Close() = 0;
+};
+
+// Opens progress windows over the Update Printer dialog.
+class IProgressUi {
+ public:
+  virtual ~IProgressUi() = default;
+  // Creates and shows a progress window whose bar runs up to `upperBound`.
+  virtual std::unique_ptr<IProgress> OpenProgress(std::uint32_t upperBound) = 0;
+};
+
+// The bar's state: a range from 1 to the upper bound taken as 16 bits, so an image
+// of all 65536 addresses gives an upper bound of 0 and a range that holds only 1.
+// While the window is open a 100 ms timer steps the bar by one, going back to the
+// start past the upper bound; SetPos places it directly, kept within the range.
+class CProgressDlg {
+ public:
+  static constexpr const char* kTitle = "Get Printer Setting";
+  static constexpr int kTimerPeriodMs = 100;
+  static constexpr int kLower = 1;
+
+  explicit CProgressDlg(std::uint32_t upperBound)
+      : upper_(static_cast<std::uint16_t>(upperBound)) {}
+
+  int Lower() const { return kLower; }
+  int Upper() const { return upper_; }
+  int Pos() const { return pos_; }
+
+  // Starts the timer.
+  void OnInitDialog() { timerId_ = 1; }
+  void OnTimer();
+  void SetPos(int pos);
+  // Stops the timer; the window then hides.
+  void Close() { timerId_ = 0; }
+  bool IsTimerRunning() const { return timerId_ != 0; }
+
+ private:
+  int upper_;
+  int pos_ = kLower;
+  int timerId_ = 0;
+};
+
+}  // namespace pelmora::update

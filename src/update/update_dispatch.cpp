@@ -1,0 +1,64 @@
+// The Update button and the dispatch to the operation of the chosen connection.
+#include "update/messages.h"
+#include "update/text_compare.h"
+#include "update/update_printer_dlg.h"
+
+namespace pelmora::update {
+
+using detail::EqualsIgnoringCase;
+
+int CUpdatePrinterDlg::OnUpdate() {
+  const std::optional<std::string> connection = BeginUpdate();
+  return connection ? RunOperation(*connection) : kFailed;
+}
+
+std::optional<std::string> CUpdatePrinterDlg::BeginUpdate() {
+  // With no connection to choose there is nothing to run or to save for it.
+  if (connections_.empty())
+    return std::nullopt;
+  addressList_.Save();
+  return ConnectionText();
+}
+
+int CUpdatePrinterDlg::RunOperation(std::string_view connection) {
+  return mode_ == kModeUpdatePrinter ? SendData(connection) : GetData(connection);
+}
+
+int CUpdatePrinterDlg::SendData(std::string_view connection) {
+  int result;
+  if (EqualsIgnoringCase(connection, "Parallel")) {
+    result = SendDataParallel(connection);
+  } else if (EqualsIgnoringCase(connection, "Serial")) {
+    result = SendDataSerial(connection);
+  } else if (EqualsIgnoringCase(connection, "TCP/IP")) {
+    // The network update reports its own failures.
+    return SendDataNetwork(connection);
+  } else if (EqualsIgnoringCase(connection, "USB")) {
+    result = SendDataUSB(connection);
+  } else {
+    return kFailed;
+  }
+  if (result == kFailed) {
+    prompt_.Ask(msg::kErrorTitle, msg::kPrinterNotFound, model::Buttons::kOk);
+  }
+  return result;
+}
+
+int CUpdatePrinterDlg::GetData(std::string_view connection) {
+  int result;
+  if (EqualsIgnoringCase(connection, "Parallel")) {
+    result = GetDataParallel(connection);
+  } else if (EqualsIgnoringCase(connection, "Serial")) {
+    result = GetDataSerial(connection);
+  } else if (EqualsIgnoringCase(connection, "USB")) {
+    result = GetDataUSB(connection);
+  } else {
+    return kFailed;
+  }
+  if (result == kFailed) {
+    prompt_.Ask(msg::kErrorTitle, msg::kPrinterNotFound, model::Buttons::kOk);
+  }
+  return result;
+}
+
+}  // namespace pelmora::update

@@ -1,0 +1,109 @@
+// Answers the modal windows that open while a widget test runs a command.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <deque>
+#include <functional>
+
+namespace pelmora::app::test {
+
+// Steps in order: each waits for a visible modal window of the named class (as
+// QObject::inherits sees it) and acts on it, usually closing it. Actions run
+// from a timer, so a command that opens a modal window can be triggered
+// synchronously. A modal window that no step expects, or a step that finds no
+// window within ten seconds, is recorded as a failure and the window closed:
+// a test never hangs.
+class ModalScript : public QObject {
+ public:
+  using Action = std::function<void(QWidget*)>;
+
+  ModalScript() {
+    connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+    timer_.start(10);
+    clock_.start();
+  }
+  ~ModalScript() override { timer_.stop(); }
+
+  ModalScript& Expect(const char* className, Action action) {
+    steps_.push_back({className, std::move(action)});
+    clock_.restart();
+    return *this;
+  }
+  // A message box with `text`, answered with `button`.
+  ModalScript& Box(const QString& text, QMessageBox::StandardButton button = QMessageBox::Ok) {
+    return Expect("QMessageBox", [this, text, button](QWidget* w) {
+      auto* box = static_cast<QMessageBox*>(w);
+      if (box->text() != text)
+        Fail("message box \"" + box->text() + "\", expected \"" + text + "\"");
+      if (QAbstractButton* b = box->button(button)) {
+        b->click();
+      } else {
+        box->reject();
+      }
+    });
+  }
+
+  bool Done() const { return steps_.empty(); }
+  const QStringList& Failures() const { return failures_; }
+  void Fail(const QString& what) { failures_.push_back(what); }
+
+ private:
+  struct Step {
+    const char* className;
+    Action action;
+  };
+
+  void Tick() {
+    if (pending_)
+      return;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible()) {
+      if (!steps_.empty() && clock_.elapsed() > 10000) {
+        Fail(QStringLiteral("no modal window for step expecting ") + steps_.front().className);
+        steps_.clear();
+      }
+      return;
+    }
+    if (steps_.empty() || !modal->inherits(steps_.front().className)) {
+      if (steps_.empty() || clock_.elapsed() > 10000) {
+        QString what = QString::fromUtf8(modal->metaObject()->className());
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+          what += ": " + box->text();
+        Fail("unexpected modal window " + what);
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+          dialog->reject();
+        } else {
+          modal->close();
+        }
+      }
+      return;
+    }
+    Step step = std::move(steps_.front());
+    steps_.pop_front();
+    clock_.restart();
+    // Run outside this timer's handler: a timer does not fire again while its
+    // handler runs, and the action may open a nested modal loop.
+    pending_ = true;
+    QTimer::singleShot(0, this,
+                       [this, action = std::move(step.action), target = QPointer<QWidget>(modal)] {
+                         pending_ = false;
+                         if (!target.isNull())
+                           action(target);
+                       });
+  }
+
+  QTimer timer_;
+  QElapsedTimer clock_;
+  std::deque<Step> steps_;
+  QStringList failures_;
+  bool pending_ = false;
+};
+
+}  // namespace pelmora::app::test
