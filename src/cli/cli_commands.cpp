@@ -1,13 +1,23 @@
 #include "cli_commands.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "cli_prompt.h"
+#include "cli_update_ui.h"
 #include "escape.h"
 #include "model/item_text.h"
 #include "model/model_file.h"
 #include "model/result_codes.h"
 #include "model/save_name.h"
 #include "model/text_rules.h"
+#include "port/debug_log.h"
+#include "port/settings.h"
+#include "port/termios2_line.h"
 #include "protocol/command_stream.h"
+#include "update/connection_settings.h"
+#include "update/text_compare.h"
+#include "update/update_printer_dlg.h"
 
 namespace pelmora::cli {
 
@@ -93,6 +103,36 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
   return std::nullopt;
 }
 
+// Refuses, before anything is done, a name Save As would refuse and an existing
+// configuration that may not be replaced.
+bool CheckSaveTarget(const std::string& saveAs, bool overwrite, const std::string& workdir,
+                     std::FILE* err) {
+  if (const std::string refused = model::CheckSaveName(saveAs); !refused.empty()) {
+    std::fprintf(err, "%s\n", refused.c_str());
+    return false;
+  }
+  if (!overwrite && !model::FindNameIgnoringCase(workdir + "/setting", saveAs).empty()) {
+    std::fprintf(err, "The same file already exists.\n");
+    return false;
+  }
+  return true;
+}
+
+// The description a save keeps when none is given: the loaded file's own.
+std::string OwnDescription(CModelFile& file) {
+  model::CFileInfo info;
+  file.ReadListing(file.Text(), info);
+  return info.description;
+}
+
+bool SaveAs(CModelFile& file, const std::string& saveAs, const std::string& description,
+            const std::string& workdir, std::FILE* err) {
+  CCliPrompt prompt(false, err);
+  const bool exists = !model::FindNameIgnoringCase(workdir + "/setting", saveAs).empty();
+  return exists ? file.OverwriteSetting(prompt, workdir, saveAs, description)
+                : file.SaveSetting(prompt, workdir, saveAs, description);
+}
+
 bool WriteBin(const CStatDataObj& data, const std::string& outPath, std::FILE* err) {
   std::string error;
   if (protocol::WriteBinaryFile(data, outPath, error)) return true;
@@ -173,34 +213,121 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
 
   std::string description = options.description;
   if (!options.saveAs.empty()) {
-    if (const std::string refused = model::CheckSaveName(options.saveAs); !refused.empty()) {
-      std::fprintf(err, "%s\n", refused.c_str());
+    if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
       return kExitFailed;
-    }
-    if (!options.overwrite &&
-        !model::FindNameIgnoringCase(options.workdir + "/setting", options.saveAs).empty()) {
-      std::fprintf(err, "The same file already exists.\n");
-      return kExitFailed;
-    }
-    if (!options.hasDescription) {
-      model::CFileInfo info;
-      file.ReadListing(file.Text(), info);
-      description = info.description;
-    }
+    if (!options.hasDescription) description = OwnDescription(file);
   }
 
   if (options.show && !PrintItems(data, out)) return kExitFailed;
   if (!options.binPath.empty() && !WriteBin(data, options.binPath, err)) return kExitFailed;
-  if (!options.saveAs.empty()) {
-    CCliPrompt prompt(false, err);
-    const bool exists =
-        !model::FindNameIgnoringCase(options.workdir + "/setting", options.saveAs).empty();
-    const int saved = exists ? file.OverwriteSetting(prompt, options.workdir, options.saveAs,
-                                                     description)
-                             : file.SaveSetting(prompt, options.workdir, options.saveAs,
-                                                description);
-    if (!saved) return kExitFailed;
+  if (!options.saveAs.empty() &&
+      !SaveAs(file, options.saveAs, description, options.workdir, err))
+    return kExitFailed;
+  return kExitOk;
+}
+
+namespace {
+
+// The rate a serial device is set to, as the dialog shows it for COM1; nothing when the
+// device cannot be opened or is no terminal. Opening it neither waits for carrier nor
+// makes it the controlling terminal.
+std::optional<std::uint32_t> DeviceBaudRate(const std::string& device) {
+  if (device.empty()) return std::nullopt;
+  const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  port::detail::CLineState state;
+  const bool ok = port::detail::ReadLineState(fd, state) == 0;
+  ::close(fd);
+  return ok ? std::optional<std::uint32_t>(state.outputBaud) : std::nullopt;
+}
+
+int ExitStatus(int result) {
+  switch (result) {
+    case update::kFinished:
+      return kExitOk;
+    case update::kCancelled:
+      return kExitCancelled;
+    default:
+      return kExitFailed;
   }
+}
+
+// Runs the Update Printer dialog in `mode` without its window: the connection and the
+// line settings as the options give them, then the Update (Get) button's operation.
+// The known-printer list is neither read nor written.
+int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, std::FILE* err) {
+  log::CSettings settings = log::CSettings::Load();
+  log::EnableLog(settings.LogEnabled());
+  if (!options.device.empty()) settings.OverridePort("COM1", options.device);
+  update::SetConnectionSettings(settings);
+
+  CCliPrompt prompt(options.assumeYes, err);
+  CCliUpdateUi ui(options.assumeYes, err);
+  update::UpdatePrinterEnvironment env;
+  env.com1DefaultBaud = [&]() -> std::optional<std::uint32_t> {
+    if (options.baudRate) return std::nullopt;  // not needed: the option decides
+    return DeviceBaudRate(settings.PortDevice("COM1"));
+  };
+  update::CUpdatePrinterDlg dlg(prompt, ui, env);
+
+  bool offered = false;
+  int result = update::kFailed;
+  dlg.DoModal(mode, data, [&] {
+    dlg.InitControl();
+    const auto& entries = dlg.Connections();
+    for (std::size_t i = 0; i < entries.size() && !offered; ++i) {
+      if (!update::detail::EqualsIgnoringCase(entries[i].text, options.connection)) continue;
+      offered = true;
+      if (static_cast<int>(i) != dlg.CurrentSelection())
+        dlg.OnSelchangeComboPort(static_cast<int>(i));
+    }
+    if (!offered) return 2;
+    if (options.baudRate) {
+      for (std::size_t i = 0; i < update::kBaudList.size(); ++i) {
+        if (update::kBaudList[i].number == *options.baudRate) dlg.SetBaudIndex(static_cast<int>(i));
+      }
+    }
+    dlg.SetParity(options.parity);
+    dlg.SetByteSize(options.byteSize);
+    dlg.SetStopBits(options.stopBits);
+    result = dlg.RunOperation(dlg.ConnectionText());
+    return result == update::kFinished ? 1 : 2;
+  });
+  update::SetConnectionSettings(std::nullopt);
+  if (!offered) {
+    std::fprintf(err, "%s offers no %s connection.\n", options.file.c_str(),
+                 options.connection.c_str());
+    return kExitFailed;
+  }
+  return ExitStatus(result);
+}
+
+}  // namespace
+
+int RunSend(const TransferOptions& options, std::FILE* err) {
+  CModelFile file;
+  CStatDataObj data;
+  if (!LoadOrReport(file, data, options.file, err)) return kExitFailed;
+  return RunTransfer(update::kModeUpdatePrinter, options, data, err);
+}
+
+int RunGet(const TransferOptions& options, std::FILE* out, std::FILE* err) {
+  CModelFile file;
+  CStatDataObj data;
+  if (!LoadOrReport(file, data, options.file, err)) return kExitFailed;
+  std::string description = options.description;
+  if (!options.saveAs.empty()) {
+    if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
+      return kExitFailed;
+    if (!options.hasDescription) description = OwnDescription(file);
+  }
+
+  const int status = RunTransfer(update::kModeGetPrinterSetting, options, data, err);
+  if (status != kExitOk) return status;
+  if (!PrintItems(data, out)) return kExitFailed;
+  if (!options.saveAs.empty() &&
+      !SaveAs(file, options.saveAs, description, options.workdir, err))
+    return kExitFailed;
   return kExitOk;
 }
 

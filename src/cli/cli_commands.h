@@ -1,7 +1,9 @@
 // The commands of pelmora-cli, apart from command-line parsing.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +14,8 @@ namespace pelmora::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// The user refused a question of a printer operation.
+inline constexpr int kExitCancelled = 3;
 
 // Loads `path` as the start dialog would; prints the load message on `err` on failure.
 int RunCheck(const std::string& path, std::FILE* out, std::FILE* err);
@@ -40,5 +44,33 @@ struct EditOptions {
 
 // Applies the edits, then shows, writes the binary file and saves as asked.
 int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err);
+
+// A send or read-back over a connection, as the Update Printer dialog runs it.
+struct TransferOptions {
+  std::string file;
+  std::string connection = "Serial";
+  // Serial line settings, as the dialog's controls take them; no baud rate means the
+  // dialog's choice (the rate COM1 is set to when the list has it, else 256000).
+  std::optional<std::uint32_t> baudRate;
+  int parity = 0;    // 0 Off, 1 Odd, 2 Even
+  int byteSize = 8;  // 8 or 7
+  int stopBits = 0;  // 0 one, 1 one and a half, 2 two
+  std::string device;  // the device "COM1" stands for in this run; empty: the settings file's
+  bool assumeYes = false;
+  // Read-back only: save the updated configuration as Save As does.
+  std::string saveAs;
+  std::string description;
+  bool hasDescription = false;
+  bool overwrite = false;
+  std::string workdir = ".";
+};
+
+// Sends FILE's current image to the printer. Exit 0 when the send finished, 1 when no
+// printer was found (or the file did not load), 3 when a question was refused.
+int RunSend(const TransferOptions& options, std::FILE* err);
+
+// Reads the printer's settings into FILE's current image, prints the show lines of the
+// result and saves it when asked. Exit statuses as RunSend's.
+int RunGet(const TransferOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace pelmora::cli

@@ -1,10 +1,88 @@
 // pelmora-cli: the command-line front end. Its output is a contract for scripts.
 #include <CLI/CLI.hpp>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli_commands.h"
+#include "update/update_printer_dlg.h"
+
+namespace {
+
+using pelmora::cli::TransferOptions;
+
+// The texts of the dialog's radio buttons, and the codes they stand for.
+struct LineChoice {
+  const char* text;
+  int code;
+};
+constexpr LineChoice kParities[] = {{"Off", 0}, {"Odd", 1}, {"Even", 2}};
+constexpr LineChoice kLengths[] = {{"8bit", 8}, {"7bit", 7}};
+constexpr LineChoice kStops[] = {{"1-bit", 0}, {"1.5bit", 1}, {"2-bit", 2}};
+
+template <std::size_t N>
+std::vector<std::string> Texts(const LineChoice (&choices)[N]) {
+  std::vector<std::string> texts;
+  for (const LineChoice& c : choices) texts.emplace_back(c.text);
+  return texts;
+}
+
+template <std::size_t N>
+int Code(const LineChoice (&choices)[N], const std::string& text) {
+  for (const LineChoice& c : choices) {
+    if (text == c.text) return c.code;
+  }
+  return choices[0].code;
+}
+
+// What send and get share on the command line; texts are turned into codes by Finish.
+struct TransferArgs {
+  TransferOptions options;
+  std::uint32_t baud = 0;
+  std::string parity = "Off";
+  std::string length = "8bit";
+  std::string stop = "1-bit";
+  CLI::Option* baudOption = nullptr;
+
+  void Add(CLI::App* cmd, const std::string& fileHelp) {
+    cmd->add_option("FILE", options.file, fileHelp)->required();
+    cmd->add_option("--connection", options.connection, "connection to the printer")
+        ->transform(CLI::IsMember({"Serial"}, CLI::ignore_case))
+        ->capture_default_str();
+    std::vector<std::uint32_t> rates;
+    for (const auto& entry : pelmora::update::kBaudList) rates.push_back(entry.number);
+    baudOption = cmd->add_option("--baud", baud,
+                                 "baud rate (default: the rate COM1 is set to when the "
+                                 "dialog's list has it, else 256000)")
+                     ->check(CLI::IsMember(rates));
+    cmd->add_option("--parity", parity, "parity")
+        ->transform(CLI::IsMember(Texts(kParities), CLI::ignore_case))
+        ->capture_default_str();
+    cmd->add_option("--length", length, "data length")
+        ->transform(CLI::IsMember(Texts(kLengths), CLI::ignore_case))
+        ->capture_default_str();
+    cmd->add_option("--stop", stop, "stop bits")
+        ->transform(CLI::IsMember(Texts(kStops), CLI::ignore_case))
+        ->capture_default_str();
+    cmd->add_option("--device", options.device,
+                    "device to use for COM1 in this run (instead of the settings file's)");
+    cmd->add_flag("--yes", options.assumeYes,
+                  "answer OK/Yes to every question (without it they are asked on the "
+                  "terminal, or refused when there is none)");
+  }
+
+  const TransferOptions& Finish() {
+    if (baudOption->count() > 0) options.baudRate = baud;
+    options.parity = Code(kParities, parity);
+    options.byteSize = Code(kLengths, length);
+    options.stopBits = Code(kStops, stop);
+    return options;
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace pelmora::cli;
@@ -12,7 +90,7 @@ int main(int argc, char** argv) {
   // read and print the same under it.
   std::setlocale(LC_ALL, "");
   CLI::App app{"Pelmora command-line tool: checks, shows, edits and saves TAVEN printer "
-               "configurations.",
+               "configurations, sends them to a printer and reads them back.",
                "pelmora-cli"};
   app.require_subcommand(1);
   const std::string fileHelp = "model definition or saved configuration (.cfg)";
@@ -72,6 +150,34 @@ int main(int argc, char** argv) {
   overwrite->needs(saveAs);
   editDir->needs(saveAs);
 
+  const std::string exits =
+      " Exit 0 when it finished, 1 when no printer was found, 3 when a question was refused.";
+  TransferArgs sendArgs;
+  CLI::App* send = app.add_subcommand(
+      "send", "Send FILE's current image to the printer as Update Printer does: the initialise "
+              "command, one write command per known byte, the reset command." + exits);
+  sendArgs.Add(send, fileHelp);
+
+  TransferArgs getArgs;
+  CLI::App* get = app.add_subcommand(
+      "get", "Read the printer's settings into FILE's current image as Get Printer Setting "
+             "does, print the show lines of the result and save it as asked." + exits);
+  getArgs.Add(get, fileHelp);
+  TransferOptions& got = getArgs.options;
+  CLI::Option* getSaveAs = get->add_option(
+      "--save-as", got.saveAs, "save under this name in WORKDIR/setting (as Save As does)");
+  CLI::Option* getDescription =
+      get->add_option("--description", got.description,
+                      "description of the saved configuration (default: FILE's own)");
+  CLI::Option* getOverwrite = get->add_flag("--overwrite", got.overwrite,
+                                            "replace a saved configuration of the same name");
+  CLI::Option* getDir =
+      get->add_option("--workdir", got.workdir, "working folder holding setting/")
+          ->capture_default_str();
+  getDescription->needs(getSaveAs);
+  getOverwrite->needs(getSaveAs);
+  getDir->needs(getSaveAs);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -91,6 +197,11 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i + 1 < sets.size(); i += 2) edit.sets.emplace_back(sets[i], sets[i + 1]);
     edit.hasDescription = description->count() > 0;
     return RunEdit(edit, stdout, stderr);
+  }
+  if (send->parsed()) return RunSend(sendArgs.Finish(), stderr);
+  if (get->parsed()) {
+    got.hasDescription = getDescription->count() > 0;
+    return RunGet(getArgs.Finish(), stdout, stderr);
   }
   return kExitUsage;
 }

@@ -1,17 +1,29 @@
-// The printer operations behind the dispatch. No connection can be opened yet, so
-// each one finds no printer.
+// The printer operations behind the dispatch. Serial runs the shared sequences over
+// CSerial; the parallel and USB ports cannot be opened yet, so those find no printer.
 #include "port/debug_log.h"
+#include "update/connection_settings.h"
+#include "update/printer_sequence.h"
+#include "update/serial_printer_port.h"
 #include "update/update_printer_dlg.h"
 
 namespace pelmora::update {
 
 namespace {
 
-// Opens the operation's log scope and reports the failure every connection gives
-// until it can be opened.
+// Opens the operation's log scope and reports the failure of a connection that cannot
+// be opened.
 int NoPrinter(const char* scope) {
   log::CDebugLog log(scope);
   return kFailed;
+}
+
+port::CLineSettings ToLineSettings(const SerialLineSettings& dialog) {
+  port::CLineSettings line;
+  line.baudRate = dialog.baudRate;
+  line.byteSize = static_cast<std::uint8_t>(dialog.byteSize);
+  line.parity = static_cast<std::uint8_t>(dialog.parity);
+  line.stopBits = static_cast<std::uint8_t>(dialog.stopBits);
+  return line;
 }
 
 }  // namespace
@@ -20,8 +32,11 @@ int CUpdatePrinterDlg::SendDataParallel(std::string_view /*connection*/) {
   return NoPrinter("CUpdatePrinterDlg::SendDataParallel");
 }
 
-int CUpdatePrinterDlg::SendDataSerial(std::string_view /*connection*/) {
-  return NoPrinter("CUpdatePrinterDlg::SendDataSerial");
+int CUpdatePrinterDlg::SendDataSerial(std::string_view connection) {
+  if (Model() == nullptr)
+    return NoPrinter(CSerialPrinterPort::kTraits.sendScope);
+  CSerialPrinterPort port(ConnectionSettings(), ToLineSettings(LineSettings()));
+  return RunSendSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
 }
 
 int CUpdatePrinterDlg::SendDataUSB(std::string_view /*connection*/) {
@@ -36,8 +51,11 @@ int CUpdatePrinterDlg::GetDataParallel(std::string_view /*connection*/) {
   return NoPrinter("CUpdatePrinterDlg::GetDataParallel");
 }
 
-int CUpdatePrinterDlg::GetDataSerial(std::string_view /*connection*/) {
-  return NoPrinter("CUpdatePrinterDlg::GetDataSerial");
+int CUpdatePrinterDlg::GetDataSerial(std::string_view connection) {
+  if (Model() == nullptr)
+    return NoPrinter(CSerialPrinterPort::kTraits.getScope);
+  CSerialPrinterPort port(ConnectionSettings(), ToLineSettings(LineSettings()));
+  return RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
 }
 
 int CUpdatePrinterDlg::GetDataUSB(std::string_view /*connection*/) {

@@ -10,3 +10,9 @@ list(APPEND UPDATE_SOURCES
   update_printer_dlg.cpp
   warning_dlg.cpp
 )
+# The send and read-back sequences shared by the connections, and the serial port's part.
+list(APPEND UPDATE_SOURCES
+  connection_settings.cpp
+  printer_sequence.cpp
+  serial_printer_port.cpp
+)

@@ -9,7 +9,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <deque>
+#include <vector>
 #include <functional>
 
 namespace pelmora::app::test {
@@ -71,6 +73,11 @@ class ModalScript : public QObject {
       }
       return;
     }
+    // A window a step already acted on may still be closing (a file dialog waits
+    // for its own overwrite question to return first); give it time to go.
+    const bool handled = std::any_of(handled_.begin(), handled_.end(),
+                                     [modal](const QPointer<QWidget>& w) { return w == modal; });
+    if (handled && clock_.elapsed() <= 10000) return;
     if (steps_.empty() || !modal->inherits(steps_.front().className)) {
       if (steps_.empty() || clock_.elapsed() > 10000) {
         QString what = QString::fromUtf8(modal->metaObject()->className());
@@ -88,6 +95,7 @@ class ModalScript : public QObject {
     Step step = std::move(steps_.front());
     steps_.pop_front();
     clock_.restart();
+    handled_.emplace_back(modal);
     // Run outside this timer's handler: a timer does not fire again while its
     // handler runs, and the action may open a nested modal loop.
     pending_ = true;
@@ -103,6 +111,7 @@ class ModalScript : public QObject {
   QElapsedTimer clock_;
   std::deque<Step> steps_;
   QStringList failures_;
+  std::vector<QPointer<QWidget>> handled_;
   bool pending_ = false;
 };
 

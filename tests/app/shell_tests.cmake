@@ -5,7 +5,8 @@ add_executable(shell_logic_tests shell_start_dlg_test.cpp shell_app_test.cpp)
 target_compile_definitions(shell_logic_tests PRIVATE ${_shell_examples})
 target_link_libraries(shell_logic_tests PRIVATE pelmora_app_logic GTest::gtest_main
                       pelmora_warnings)
-gtest_discover_tests(shell_logic_tests DISCOVERY_MODE PRE_TEST)
+gtest_discover_tests(shell_logic_tests DISCOVERY_MODE PRE_TEST
+  PROPERTIES ENVIRONMENT "PELMORA_SETTINGS=${PROJECT_SOURCE_DIR}/tests/data/app/no_real_ports.conf")
 
 # Widget tests on the offscreen platform, with the real configuration window.
 add_executable(shell_view_tests shell_view_test.cpp)
@@ -17,5 +18,5 @@ if(TARGET pelmora)
 endif()
 target_link_libraries(shell_view_tests PRIVATE pelmora_app Qt6::Test pelmora_warnings)
 add_test(NAME shell_view_tests COMMAND shell_view_tests)
-set_tests_properties(shell_view_tests PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+set_tests_properties(shell_view_tests PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PELMORA_SETTINGS=${PROJECT_SOURCE_DIR}/tests/data/app/no_real_ports.conf"
                      TIMEOUT 300)

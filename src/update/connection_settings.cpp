@@ -1,0 +1,29 @@
+#include "update/connection_settings.h"
+
+#include <utility>
+
+namespace pelmora::update {
+
+namespace {
+
+std::optional<log::CSettings>& RunSettings() {
+  static std::optional<log::CSettings> settings;
+  return settings;
+}
+
+}  // namespace
+
+log::CSettings ConnectionSettings() {
+  // Read at every operation, so a port the administrator has just mapped is used.
+  return RunSettings() ? *RunSettings() : log::CSettings::Load();
+}
+
+void SetConnectionSettings(std::optional<log::CSettings> settings) {
+  RunSettings() = std::move(settings);
+}
+
+const std::optional<log::CSettings>& ConnectionSettingsOverride() {
+  return RunSettings();
+}
+
+}  // namespace pelmora::update

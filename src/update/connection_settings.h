@@ -1,0 +1,20 @@
+// The settings the printer operations resolve port names through ("COM1" to a device).
+#pragma once
+
+#include <optional>
+
+#include "port/settings.h"
+
+namespace pelmora::update {
+
+// The settings in force for the next printer operation: those a front end put in place
+// for this run (pelmora-cli's --device, tests), else the settings file as it is now.
+log::CSettings ConnectionSettings();
+
+// Puts `settings` in place for the operations that follow; nullopt goes back to the
+// settings file. Not to be called while an operation runs.
+void SetConnectionSettings(std::optional<log::CSettings> settings);
+// What SetConnectionSettings put in place, if anything.
+const std::optional<log::CSettings>& ConnectionSettingsOverride();
+
+}  // namespace pelmora::update

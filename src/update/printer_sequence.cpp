@@ -1,0 +1,234 @@
+#include "update/printer_sequence.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "port/deadline.h"
+#include "port/ini_file.h"
+#include "protocol/command_stream.h"
+#include "protocol/commands.h"
+#include "update/messages.h"
+#include "update/text_compare.h"
+#include "update/update_printer_dlg.h"
+
+namespace pelmora::update {
+
+namespace {
+
+using Buffer = std::array<std::uint8_t, protocol::kCommandBufferSize>;
+constexpr std::uint32_t kLastAddress = 0xFFFF;
+
+enum class Purpose { kSend, kGet };
+
+// The device the sequence talks to; closed on every way out of the sequence.
+class COpenDevice {
+ public:
+  COpenDevice() = default;
+  ~COpenDevice() { Close(); }
+  COpenDevice(const COpenDevice&) = delete;
+  COpenDevice& operator=(const COpenDevice&) = delete;
+
+  void Take(port::IConnection* connection) {
+    Close();
+    connection_ = connection;
+  }
+  void Close() {
+    if (connection_ != nullptr)
+      connection_->Close();
+    connection_ = nullptr;
+  }
+  port::IConnection* operator->() const { return connection_; }
+  explicit operator bool() const { return connection_ != nullptr; }
+
+ private:
+  port::IConnection* connection_ = nullptr;
+};
+
+void ShowError(model::IUserPrompt& prompt, const char* format, std::uint32_t address) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, static_cast<unsigned>(address & 0xFFFF));
+  prompt.Ask(msg::kErrorTitle, text, model::Buttons::kOk);
+}
+
+// Opens devices until one gives a device ID of the model (or, on a connection with a
+// single port, gives none), then asks the user. Returns kFinished with `device` open
+// and confirmed, or the sequence's result.
+int FindAndConfirmPrinter(const log::CDebugLog& log, IPrinterPort& port,
+                          const SequenceContext& context, Purpose purpose, COpenDevice& device) {
+  const PrinterPortTraits& traits = port.Traits();
+  Buffer id{};
+  std::uint32_t length = 0;
+  for (;;) {
+    device.Take(port.OpenNext(log));
+    if (!device)
+      return kFailed;
+    id.fill(0);
+    length = static_cast<std::uint32_t>(id.size());
+    if (!device->GetDeviceID(id.data(), length)) {
+      if (traits.triesEveryDevice)
+        continue;
+      return kFailed;
+    }
+    log.Output("DeviceID : %.*s\n", TextLength({id.data(), length}), id.data());
+    log.Output("DeviceID Len : %d\n", static_cast<int>(length));
+    if (length == 0) {
+      if (traits.triesEveryDevice)
+        continue;
+      break;  // no ID to check: the Warning dialog decides
+    }
+    if (protocol::CheckDeviceID(context.model, {id.data(), length}))
+      break;
+    if (traits.triesEveryDevice)
+      continue;
+    if (purpose == Purpose::kSend && traits.logsModelMismatch)
+      log.Output("ERROR : ModelID not found\n");
+    return kFailed;
+  }
+
+  if (length != 0) {
+    const char* question = purpose == Purpose::kSend ? msg::kSendQuestion : msg::kGetQuestion;
+    if (context.prompt.Ask(msg::kWarningTitle, question, model::Buttons::kOkCancel) ==
+        model::Answer::kCancel)
+      return kCancelled;
+  } else if (ConfirmWithoutDeviceId(context.warningUi, CWarningDlg::kModeConnection) ==
+             CWarningDlg::kNo) {
+    return kCancelled;
+  }
+
+  if (traits.triesEveryDevice && !device->IsOpen()) {
+    log.Output("Device Not Open\n");
+    return kFailed;
+  }
+  return kFinished;
+}
+
+}  // namespace
+
+int TextLength(std::span<const std::uint8_t> bytes) {
+  const void* zero = std::memchr(bytes.data(), 0, bytes.size());
+  const std::size_t n =
+      zero != nullptr
+          ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes.data())
+          : bytes.size();
+  return static_cast<int>(n);
+}
+
+std::uint32_t ReadWaitMs(const std::string& path, std::string_view key) {
+  std::uint32_t wait = kDefaultReadWaitMs;
+  if (const std::optional<log::CIniFile> file = log::CIniFile::Load(path))
+    wait = file->GetInt("Printer", key, static_cast<std::int32_t>(kDefaultReadWaitMs));
+  return wait == 0 ? kDefaultReadWaitMs : wait;
+}
+
+int RunSendSequence(std::string_view connection, IPrinterPort& port,
+                    const SequenceContext& context) {
+  const PrinterPortTraits& traits = port.Traits();
+  log::CDebugLog log(traits.sendScope);
+  if (!detail::EqualsIgnoringCase(connection, traits.name))
+    return kFailed;
+
+  COpenDevice device;
+  if (const int found = FindAndConfirmPrinter(log, port, context, Purpose::kSend, device);
+      found != kFinished)
+    return found;
+
+  // The stream the binary command file holds, command by command, back to back: a
+  // failed write is logged and the next command goes out all the same.
+  const protocol::CCommandStream stream(context.model);
+  const auto write = [&](std::span<const std::uint8_t> command) {
+    if (!device->Write(command.data(), static_cast<std::uint32_t>(command.size())))
+      log.Output("Write Error\n");
+  };
+  if (!stream.InitCommand().empty()) {
+    log.Output("Write Init Command\n");
+    write(stream.InitCommand());
+  }
+  stream.ForEachWriteCommand(
+      [&](std::uint16_t, std::uint8_t, std::span<const std::uint8_t> command) { write(command); },
+      protocol::CommandLog::kAsMakeWriteCommand);
+  if (!stream.ResetCommand().empty()) {
+    log.Output("Write Reset Command\n");
+    write(stream.ResetCommand());
+  }
+  device.Close();
+  return kFinished;
+}
+
+int RunGetSequence(std::string_view connection, IPrinterPort& port,
+                   const SequenceContext& context) {
+  const PrinterPortTraits& traits = port.Traits();
+  log::CDebugLog log(traits.getScope);
+  if (!detail::EqualsIgnoringCase(connection, traits.name))
+    return kFailed;
+
+  COpenDevice device;
+  if (const int found = FindAndConfirmPrinter(log, port, context, Purpose::kGet, device);
+      found != kFinished)
+    return found;
+
+  model::CStatDataObj& config = context.model;
+  const std::chrono::milliseconds wait(ReadWaitMs(config.FilePath(), traits.readWaitKey));
+  std::unique_ptr<IProgress> progress = context.progressUi.OpenProgress(config.GetImageSize());
+
+  // Every address from the first one counts a step, gaps and unknown bytes included,
+  // and so does the probe that finds the end.
+  int step = 0;
+  Buffer command{};
+  Buffer reply{};
+  for (std::uint32_t address = config.GetFirstAddress(); address <= kLastAddress; ++address) {
+    std::uint8_t current = 0;
+    const std::uint32_t status = config.ReadBytes(address, {&current, 1});
+    progress->SetPos(++step);
+    if (status == model::kReadOutOfBlocks)
+      break;
+    if (status != model::kReadOk)
+      continue;
+
+    command.fill(0);
+    std::uint32_t length = 0;
+    std::uint32_t width = 0;
+    std::uint32_t order = 0;
+    const auto address16 = static_cast<std::uint16_t>(address);
+    if (!protocol::MakeReadCommand(config, address16, command, length, width, order) || length == 0)
+      continue;
+    if (!device->Write(command.data(), length)) {
+      log.Output("Write Error\n");
+      progress->Close();
+      ShowError(context.prompt, msg::kSendFailedAt, address);
+      break;
+    }
+
+    // The printer needs the wait to answer; the deadline keeps it from ending early.
+    port::SleepUntil(port::CDeadline::After(wait));
+
+    reply.fill(0);
+    std::uint32_t received = static_cast<std::uint32_t>(reply.size());
+    const bool read = device->Read(reply.data(), received);
+    log.Output("Reply Data : %.*s\n", TextLength(reply), reply.data());
+    if (!read) {
+      log.Output("Read Error\n");
+      progress->Close();
+      ShowError(context.prompt, msg::kGetFailedAt, address);
+      break;
+    }
+    std::uint8_t data = 0;
+    if (!protocol::AnalyzeReadData(config, address16, width, order, {reply.data(), received},
+                                   data)) {
+      log.Output("Analyze Error\n");
+      progress->Close();
+      ShowError(context.prompt, msg::kAnalyzeFailedAt, address);
+      break;
+    }
+    config.WriteBytes(address, std::span<const std::uint8_t>(&data, 1), model::kWriteCopy);
+  }
+  progress->Close();
+  progress.reset();
+  device.Close();
+  return kFinished;
+}
+
+}  // namespace pelmora::update

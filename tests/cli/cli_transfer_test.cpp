@@ -1,0 +1,127 @@
+// pelmora-cli send and get against the simulated printer on a pseudo-terminal.
+#include "cli_test_support.h"
+#include "sim_process.h"
+
+namespace {
+
+using namespace cli_test;
+
+const std::string kSim = PELMORA_PRINTER_SIM;
+const fs::path kSequenceDir = kSourceDir / "tests" / "data" / "sequence";
+const std::string kTs5 = (kSequenceDir / "ts5.cfg").string();               // 01 02 xx 04 / A5
+const std::string kTs5Custom = (kSequenceDir / "ts5_custom.cfg").string();  // 7F 80 xx 01 / 5A
+constexpr const char* kNotFound = "Printer not found. Check printer description or connection.\n";
+
+// A scratch folder with a settings file that turns the log on into it; and the
+// simulator, when asked for, serving TS-5.
+class CliTransfer : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        fs::temp_directory_path() / ("pelmora-cli-transfer-" + std::to_string(getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "setting");
+    std::ofstream(dir_ / "pelmora.conf") << "[Log]\nLOG = 1\n";
+  }
+  void TearDown() override {
+    sim_.Stop();
+    fs::remove_all(dir_);
+  }
+
+  void StartSim(std::vector<std::string> args = {}, const std::string& model = kTs5) {
+    args.insert(args.begin(), {model, "--dump", Dump()});
+    std::string error;
+    ASSERT_TRUE(sim_.Start(kSim, args, error)) << error;
+  }
+  std::string Dump() const { return (dir_ / "memory.txt").string(); }
+  RunResult Run(std::vector<std::string> args) const {
+    return RunCli(args, {"PELMORA_SETTINGS=" + (dir_ / "pelmora.conf").string(),
+                         "XDG_STATE_HOME=" + dir_.string()});
+  }
+  std::string Log() const { return ReadWholeFile(dir_ / "pelmora" / "VORSETTA.LOG"); }
+
+  fs::path dir_;
+  pelmora::sim::CSimProcess sim_;
+};
+
+TEST_F(CliTransfer, SendsAndReadsBackTheSameValues) {
+  StartSim();
+  const RunResult sent = Run({"send", kTs5Custom, "--device", sim_.DevicePath(), "--yes", "--baud",
+                              "115200", "--parity", "Even", "--stop", "2-bit"});
+  EXPECT_EQ(sent.exitCode, 0) << sent.err;
+  EXPECT_EQ(sent.err, "Send data to printer?\n");
+  EXPECT_EQ(sent.out, "");
+  std::vector<std::uint8_t> memory;
+  std::string error;
+  ASSERT_TRUE(sim_.Dump(Dump(), memory, error)) << error;
+  std::vector<std::uint8_t> expected(memory.size(), 0);
+  expected[0x10] = 0x7F;
+  expected[0x11] = 0x80;
+  expected[0x13] = 0x01;
+  expected[0x20] = 0x5A;
+  EXPECT_TRUE(memory == expected);
+
+  // Read into the factory configuration: the printer's values come back, and are saved.
+  const RunResult got = Run({"get", kTs5, "--device", sim_.DevicePath(), "--yes", "--save-as",
+                             "Fetched.cfg", "--workdir", dir_.string()});
+  EXPECT_EQ(got.exitCode, 0) << got.err;
+  EXPECT_EQ(got.err, "Get printer setting?\n");
+  const RunResult shown = Run({"show", kTs5Custom});
+  EXPECT_EQ(got.out, shown.out);
+  EXPECT_EQ(Run({"show", (dir_ / "setting" / "Fetched.cfg").string()}).out, shown.out);
+
+  const std::string log = Log();
+  for (const char* line : {"Mode : Update Printer\n", "CUpdatePrinterDlg::SendDataSerial\n",
+                           "Write Reset Command\n", "Mode : Get Printer Setting\n",
+                           "CUpdatePrinterDlg::GetDataSerial\n", "Reply Data : @BDC PS\r\n"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
+}
+
+TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
+  StartSim({"--no-device-id"});
+  const std::string device = sim_.DevicePath();
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string err;  // the whole of it, or for usage errors its start
+  } cases[] = {
+      // Standard input is no terminal: questions are refused.
+      {{"send", kTs5, "--device", device},
+       3,
+       "Verify connection. Printer must be online and properly connected. Update printer?\n"},
+      {{"send", kTs5, "--device", (dir_ / "none").string(), "--yes"}, 1, kNotFound},
+      {{"send", (kSourceDir / "examples/model/tk30.cfg").string(), "--yes"},
+       1,
+       (kSourceDir / "examples/model/tk30.cfg").string() + " offers no Serial connection.\n"},
+      // A name Save As refuses stops the run before the printer is asked.
+      {{"get", kTs5, "--device", device, "--save-as", "noextension", "--yes"},
+       1,
+       "File name is illegal.\n"},
+      {{"send", kTs5, "--baud", "1234"}, 2, "pelmora-cli: --baud: 1234 not in"},
+      {{"send", kTs5, "--parity", "Mark"}, 2, "pelmora-cli: --parity: Mark not in"},
+      {{"get", kTs5, "--connection", "USB"}, 2, "pelmora-cli: --connection: USB not in"},
+      {{"get", kTs5, "--description", "x"}, 2, "pelmora-cli: --description requires --save-as"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r = Run(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << " " << c.err << r.err;
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST_F(CliTransfer, AReplyThatCannotBeAnalysedEndsTheReadingButNotTheRun) {
+  StartSim({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
+  const RunResult got = Run({"get", kTs5, "--device", sim_.DevicePath(), "--yes"});
+  EXPECT_EQ(got.exitCode, 0);
+  EXPECT_EQ(got.err, "Get printer setting?\nFailed in analyze of data.\nAddress = 0x0013\n");
+  EXPECT_EQ(got.out,
+            "Basic\tDensity\t127 \tchangeable\n"
+            "Basic\tSpeed\t128 \tchangeable\n"
+            "Basic\tCutter\tDisable\tchangeable\n"
+            "Basic\tMode\tQuiet\tchangeable\n");
+}
+
+}  // namespace

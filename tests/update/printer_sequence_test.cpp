@@ -1,0 +1,241 @@
+// The shared send and read-back algorithm over in-process printers: port failures that
+// a real line cannot be made to show, the empty image, a connection that tries several
+// devices, and the read wait lookup.
+#include "update/printer_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "port_test_support.h"
+#include "sequence_test_support.h"
+#include "sim_connection.h"
+#include "sim_printer.h"
+#include "update/update_printer_dlg.h"
+#include "update_test_support.h"
+
+namespace pelmora::update {
+namespace {
+
+using model::Answer;
+using test::ImageByte;
+using Strings = std::vector<std::string>;
+
+// A simulated printer whose port can be made to fail writes or reads.
+class FaultyDevice final : public port::IConnection {
+ public:
+  FaultyDevice(const model::CStatDataObj& data, sim::CSimOptions options)
+      : printer_(data, std::move(options)), line_(printer_) {}
+
+  bool IsOpen() const override { return line_.IsOpen(); }
+  bool GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) override {
+    return line_.GetDeviceID(buffer, length);
+  }
+  bool Write(const std::uint8_t* bytes, std::uint32_t count) override {
+    return !failWrites && line_.Write(bytes, count);
+  }
+  bool Read(std::uint8_t* buffer, std::uint32_t& length) override {
+    if (failReads) {
+      length = 0;
+      return false;
+    }
+    return line_.Read(buffer, length);
+  }
+  void Close() override { line_.Close(); }
+  port::ConnectionError LastError() const override { return line_.LastError(); }
+  int LastErrno() const override { return line_.LastErrno(); }
+
+  sim::CSimPrinter& Printer() { return printer_; }
+  bool failWrites = false;
+  bool failReads = false;
+
+ private:
+  sim::CSimPrinter printer_;
+  sim::CSimConnection line_;
+};
+
+constexpr PrinterPortTraits kOnePort = {"Serial",    "Test::Send", "Test::Get",
+                                        "ReadWait2", true,         false};
+constexpr PrinterPortTraits kEveryDevice = {"USB",       "Test::Send", "Test::Get",
+                                            "ReadWait3", false,        true};
+
+class FakePort final : public IPrinterPort {
+ public:
+  explicit FakePort(const PrinterPortTraits& traits) : traits_(traits) {}
+  const PrinterPortTraits& Traits() const override { return traits_; }
+  port::IConnection* OpenNext(const log::CDebugLog&) override {
+    return opened < devices.size() ? devices[opened++].get() : nullptr;
+  }
+
+  std::vector<std::unique_ptr<FaultyDevice>> devices;
+  std::size_t opened = 0;
+
+ private:
+  const PrinterPortTraits& traits_;
+};
+
+// Records whether the progress window was closed when an error was shown.
+class ProbingPrompt final : public model::CScriptedPrompt {
+ public:
+  explicit ProbingPrompt(test::ScriptedUi& ui) : CScriptedPrompt(Answer::kOk), ui_(ui) {}
+  Answer Ask(std::string_view title, std::string_view text, model::Buttons buttons) override {
+    if (title == "Error" && !ui_.progress.empty())
+      progressClosedAtError = ui_.progress.back().closed;
+    return CScriptedPrompt::Ask(title, text, buttons);
+  }
+  bool progressClosedAtError = false;
+
+ private:
+  test::ScriptedUi& ui_;
+};
+
+class PrinterSequenceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::LoadModel(data_, test::kTs5); }
+
+  FaultyDevice& AddDevice(FakePort& port, sim::CSimOptions options = {}) {
+    port.devices.push_back(std::make_unique<FaultyDevice>(data_, std::move(options)));
+    return *port.devices.back();
+  }
+  SequenceContext Context() { return {data_, prompt_, ui_, ui_}; }
+  Strings Asked() const {
+    Strings texts;
+    for (const auto& asked : prompt_.AskedSoFar()) texts.push_back(asked.title + ": " + asked.text);
+    return texts;
+  }
+
+  test::FlagGuard flag_;
+  test::ScratchLog log_;
+  model::CStatDataObj data_;
+  test::ScriptedUi ui_;
+  ProbingPrompt prompt_{ui_};
+};
+
+TEST_F(PrinterSequenceTest, AnotherConnectionsNameOpensNothing) {
+  FakePort port(kOnePort);
+  AddDevice(port);
+  EXPECT_EQ(RunSendSequence("USB", port, Context()), kFailed);
+  EXPECT_EQ(RunGetSequence("Parallel", port, Context()), kFailed);
+  EXPECT_EQ(port.opened, 0u);
+  EXPECT_TRUE(Asked().empty());
+  EXPECT_EQ(RunSendSequence("sErIaL", port, Context()), kFinished);
+}
+
+TEST_F(PrinterSequenceTest, FailedWritesAreLoggedAndTheSendStillFinishes) {
+  FakePort port(kOnePort);
+  AddDevice(port).failWrites = true;
+  EXPECT_EQ(RunSendSequence("Serial", port, Context()), kFinished);
+  // The initialise command, four settings bytes and the reset command.
+  const std::string text = log_.Text();
+  std::size_t errors = 0;
+  for (std::size_t at = text.find("Write Error\n"); at != std::string::npos;
+       at = text.find("Write Error\n", at + 1))
+    ++errors;
+  EXPECT_EQ(errors, 6u) << text;
+  EXPECT_FALSE(port.devices[0]->IsOpen());
+}
+
+struct ReadFault {
+  const char* name;
+  bool failWrites;
+  bool failReads;
+  const char* message;
+  const char* logLine;
+};
+
+class ReadFaultTest : public PrinterSequenceTest,
+                      public ::testing::WithParamInterface<ReadFault> {};
+
+TEST_P(ReadFaultTest, IsReportedOnceAndTheReadBackFinishes) {
+  const ReadFault& c = GetParam();
+  FakePort port(kOnePort);
+  FaultyDevice& device = AddDevice(port);
+  device.Printer().Memory()[0x10] = 0x99;
+  device.failWrites = c.failWrites;
+  device.failReads = c.failReads;
+
+  EXPECT_EQ(RunGetSequence("Serial", port, Context()), kFinished);
+  EXPECT_EQ(Asked(), (Strings{"Warning: Get printer setting?", c.message}));
+  EXPECT_TRUE(prompt_.progressClosedAtError);
+  EXPECT_EQ(ImageByte(data_, 0x10), 0x01);  // nothing stored
+  EXPECT_NE(log_.Text().find(c.logLine), std::string::npos) << log_.Text();
+  EXPECT_TRUE(ui_.progress.at(0).destroyed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ReadFaultTest,
+    ::testing::Values(ReadFault{"Write", true, false, "Error: Send data failed.\nAddress = 0x0010",
+                                "Write Error\n"},
+                      ReadFault{"Read", false, true, "Error: Get data failed.\nAddress = 0x0010",
+                                "Read Error\n"}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(PrinterSequenceTest, EmptyImageSendsOnlyTheFrameAndReadsNothing) {
+  data_.BuildImage({});
+  FakePort sendPort(kOnePort);
+  FaultyDevice& printer = AddDevice(sendPort);
+  EXPECT_EQ(RunSendSequence("Serial", sendPort, Context()), kFinished);
+  EXPECT_EQ(printer.Printer().Counters().inits, 1u);
+  EXPECT_EQ(printer.Printer().Counters().writes, 0u);
+  EXPECT_EQ(printer.Printer().Counters().resets, 1u);
+
+  FakePort getPort(kOnePort);
+  FaultyDevice& reader = AddDevice(getPort);
+  EXPECT_EQ(RunGetSequence("Serial", getPort, Context()), kFinished);
+  EXPECT_EQ(reader.Printer().Counters().reads, 0u);
+  ASSERT_EQ(ui_.progress.size(), 1u);
+  EXPECT_EQ(ui_.progress[0].upperBound, 0u);
+  EXPECT_EQ(ui_.progress[0].positions, std::vector<int>{1});
+  EXPECT_TRUE(ui_.progress[0].closed);
+}
+
+TEST_F(PrinterSequenceTest, EveryDeviceIsTriedUntilOneIsTheModel) {
+  FakePort port(kEveryDevice);
+  sim::CSimOptions silent;
+  silent.answerDeviceId = false;
+  sim::CSimOptions other;
+  other.deviceId = "MFG:TAVEN;MDL:TS-9;";
+  AddDevice(port, silent);
+  AddDevice(port, other);
+  FaultyDevice& right = AddDevice(port);
+  AddDevice(port);
+
+  EXPECT_EQ(RunSendSequence("usb", port, Context()), kFinished);
+  EXPECT_EQ(port.opened, 3u);  // the device after the right one is not opened
+  EXPECT_FALSE(port.devices[0]->IsOpen());
+  EXPECT_FALSE(port.devices[1]->IsOpen());
+  EXPECT_TRUE(ui_.warningsShown.empty());
+  EXPECT_EQ(Asked(), Strings{"Warning: Send data to printer?"});
+  EXPECT_EQ(right.Printer().Memory()[0x13], 0x04);
+  EXPECT_EQ(port.devices[1]->Printer().Counters().writes, 0u);
+  EXPECT_EQ(log_.Text().find("ModelID"), std::string::npos);
+
+  FakePort none(kEveryDevice);
+  AddDevice(none, silent);
+  AddDevice(none, other);
+  EXPECT_EQ(RunGetSequence("USB", none, Context()), kFailed);
+}
+
+TEST(ReadWaitTest, ComesFromSectionPrinterWith50ForNothingOrZero) {
+  log::test::TempDir dir;
+  struct Case {
+    const char* text;
+    std::uint32_t wait;
+  };
+  const Case cases[] = {
+      {"[Printer]\nReadWait2 = 120\n", 120}, {"[printer]\nreadwait2=7\n", 7},
+      {"[Printer]\nReadWait2 = 0\n", 50},    {"[Printer]\nReadWait1 = 9\n", 50},
+      {"[Other]\nReadWait2 = 9\n", 50},      {"[Printer]\nReadWait2 = 0x20\n", 32},
+  };
+  for (const Case& c : cases) {
+    log::test::WriteFile(dir / "m.cfg", c.text);
+    EXPECT_EQ(ReadWaitMs(dir / "m.cfg", "ReadWait2"), c.wait) << c.text;
+  }
+  EXPECT_EQ(ReadWaitMs(dir / "missing.cfg", "ReadWait2"), 50u);
+  EXPECT_EQ(ReadWaitMs("", "ReadWait2"), 50u);
+}
+
+}  // namespace
+}  // namespace pelmora::update

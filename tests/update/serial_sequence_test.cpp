@@ -1,0 +1,224 @@
+// The serial send and read-back through the Update button's dispatch, against the
+// simulated printer on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/user_prompt.h"
+#include "sequence_test_support.h"
+#include "update/app_state.h"
+#include "update/update_printer_dlg.h"
+#include "update_test_support.h"
+
+namespace pelmora::update {
+namespace {
+
+using model::Answer;
+using test::ImageByte;
+using test::kTs5;
+using test::kTs5Custom;
+using test::LoadModel;
+using test::SimPrinter;
+using Strings = std::vector<std::string>;
+
+constexpr const char* kNotFound =
+    "Error: Printer not found. Check printer description or connection.";
+constexpr const char* kSendQ = "Warning: Send data to printer?";
+constexpr const char* kGetQ = "Warning: Get printer setting?";
+
+// True when every line of `lines` is in `text`, in that order.
+bool InOrder(const std::string& text, const Strings& lines) {
+  std::size_t at = 0;
+  for (const std::string& line : lines) {
+    at = text.find(line, at);
+    if (at == std::string::npos)
+      return false;
+    at += line.size();
+  }
+  return true;
+}
+
+class SerialSequenceTest : public ::testing::Test {
+ protected:
+  // Runs the operation of `mode` on "Serial" as the Update (Get) button does.
+  int Run(int mode, model::CStatDataObj& data, int stopBits = kOneStopBit) {
+    CUpdatePrinterDlg dlg(prompt_, ui_);
+    dlg.SetStopBits(stopBits);
+    return dlg.DoModal(mode, data, [&] { return dlg.RunOperation("Serial"); });
+  }
+  Strings Asked() const {
+    Strings texts;
+    for (const auto& asked : prompt_.AskedSoFar()) texts.push_back(asked.title + ": " + asked.text);
+    return texts;
+  }
+
+  test::FlagGuard flag_;
+  test::ScratchLog log_;
+  model::CScriptedPrompt prompt_{Answer::kOk};
+  test::ScriptedUi ui_;
+};
+
+TEST_F(SerialSequenceTest, SendWritesEveryKnownByteAndReadBackBringsThemBack) {
+  SimPrinter printer;
+  model::CStatDataObj sent;
+  LoadModel(sent, kTs5);
+  const test::Bytes density = {0x7F, 0x80}, cutter = {0x01}, mode = {0x5A};
+  sent.WriteBytes(0x10, density, 0);
+  sent.WriteBytes(0x13, cutter, 0);
+  sent.WriteBytes(0x20, mode, 0);
+
+  ASSERT_EQ(Run(kModeUpdatePrinter, sent), kFinished);
+  test::Bytes expected(0x10000, 0);
+  for (std::uint32_t a = 0; a < expected.size(); ++a) expected[a] = ImageByte(sent, a).value_or(0);
+  const test::Bytes memory = printer.Memory();
+  EXPECT_EQ(memory, expected) << "printer:" << test::HexDump(memory, 0, 0x30)
+                              << "\nimage:" << test::HexDump(expected, 0, 0x30);
+
+  // A configuration reset to factory data takes the printer's bytes; the unknown byte
+  // is neither asked for nor filled in.
+  model::CStatDataObj read;
+  LoadModel(read, kTs5);
+  ASSERT_EQ(Run(kModeGetPrinterSetting, read), kFinished);
+  for (std::uint32_t a = 0x0F; a <= 0x21; ++a)
+    EXPECT_EQ(ImageByte(read, a), ImageByte(sent, a)) << a;
+  EXPECT_EQ(Asked(), (Strings{kSendQ, kGetQ}));
+
+  // The bar counts the 17 addresses from 0x10 to 0x20, gap included, and the final probe.
+  ASSERT_EQ(ui_.progress.size(), 1u);
+  EXPECT_EQ(ui_.progress[0].upperBound, 5u);
+  std::vector<int> steps(18);
+  for (int i = 0; i < 18; ++i) steps[i] = i + 1;
+  EXPECT_EQ(ui_.progress[0].positions, steps);
+  EXPECT_TRUE(ui_.progress[0].closed);
+  EXPECT_TRUE(ui_.progress[0].destroyed);
+
+  const std::string text = log_.Text();
+  EXPECT_TRUE(InOrder(
+      text, {"CUpdatePrinterDlg::SendDataSerial\n", "CSerial::Open\n", "CSerial::SetState\n",
+             "CSerial::SetTimeOuts\n", "DeviceID : MFG:TAVEN;MDL:TS-5;\n", "DeviceID Len : 19\n",
+             "Write Init Command\n", "Address : 0x0010\n", "Data : 0x7F\n", "Address : 0x0020\n",
+             "Data : 0x5A\n", "Write Reset Command\n", "CUpdatePrinterDlg::GetDataSerial\n",
+             "DeviceID Len : 19\n", "CStatDataObj::MakeReadCommand\n", "Address : 0x0010\n",
+             "Reply Data : @BDC PS\r\nEE:10007F;\n", "Reply Data : @BDC PS\r\nEE:20005A;\n"}))
+      << text;
+  EXPECT_EQ(text.find("Address : 0x0012"), std::string::npos);
+  EXPECT_EQ(text.find("Error"), std::string::npos) << text;
+}
+
+struct FaultCase {
+  const char* name;
+  Strings simArgs;
+  int mode;
+  Answer question;  // the answer to "Send data to printer?" or "Get printer setting?"
+  std::vector<test::ScriptedUi::WarningAnswer> warnings;
+  int stopBits;
+  int result;
+  Strings asked;
+  std::size_t warningsShown;
+  bool flagAfter;
+  const char* logged;
+  const char* notLogged;
+};
+
+class SerialFaultTest : public SerialSequenceTest,
+                        public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(SerialFaultTest, GivesItsMessageLogLineAndResult) {
+  const FaultCase& c = GetParam();
+  SimPrinter printer(c.simArgs);
+  prompt_.Push(c.question);
+  for (const auto& answer : c.warnings) ui_.warningAnswers.push_back(answer);
+  model::CStatDataObj data;
+  LoadModel(data, kTs5);
+
+  EXPECT_EQ(Run(c.mode, data, c.stopBits), c.result);
+  EXPECT_EQ(Asked(), c.asked);
+  EXPECT_EQ(ui_.warningsShown.size(), c.warningsShown);
+  EXPECT_EQ(NoWarningFlag(), c.flagAfter);
+  const std::string text = log_.Text();
+  EXPECT_NE(text.find(c.logged), std::string::npos) << text;
+  if (c.notLogged != nullptr) {
+    EXPECT_EQ(text.find(c.notLogged), std::string::npos) << text;
+  }
+}
+
+const std::string kOther = "MFG:TAVEN;MDL:TS-9;";
+constexpr auto kOk = Answer::kOk;
+constexpr int kUpd = kModeUpdatePrinter;
+constexpr int kGet = kModeGetPrinterSetting;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Faults, SerialFaultTest, ::testing::Values(
+    FaultCase{"OtherModelSend", {"--device-id", kOther}, kUpd, kOk, {}, kOneStopBit, kFailed,
+              {kNotFound}, 0, false, "ERROR : ModelID not found\n", "Write Init"},
+    FaultCase{"OtherModelGet", {"--device-id", kOther}, kGet, kOk, {}, kOneStopBit, kFailed,
+              {kNotFound}, 0, false, "DeviceID : MFG:TAVEN;MDL:TS-9;\n", "ModelID"},
+    FaultCase{"CancelSend", {}, kUpd, Answer::kCancel, {}, kOneStopBit, kCancelled,
+              {kSendQ}, 0, false, "DeviceID Len : 19\n", "Write Init"},
+    FaultCase{"CancelGet", {}, kGet, Answer::kCancel, {}, kOneStopBit, kCancelled,
+              {kGetQ}, 0, false, "DeviceID Len : 19\n", "MakeReadCommand"},
+    // Ticking the box and answering No cancels, and still silences the dialog.
+    FaultCase{"NoDeviceIdTickedNo", {"--no-device-id"}, kUpd, kOk, {{CWarningDlg::kNo, true}},
+              kOneStopBit, kCancelled, {}, 1, true, "DeviceID Len : 0\n", "Write Init"},
+    // Escape goes on as Yes does and leaves the flag alone.
+    FaultCase{"NoDeviceIdEscape", {"--no-device-id"}, kGet, kOk, {{CWarningDlg::kCancel, true}},
+              kOneStopBit, kFinished, {}, 1, false, "Reply Data : @BDC PS\r\nEE:200000;\n",
+              nullptr},
+    FaultCase{"NoReply", {"--no-reply"}, kGet, kOk, {}, kOneStopBit, kFinished,
+              {kGetQ, "Error: Failed in analyze of data.\nAddress = 0x0010"}, 0, false,
+              "Reply Data : \n", "0x0011"},
+    // A late answer still comes within the read time-out.
+    FaultCase{"SlowReply", {"--slow-reply", "120"}, kGet, kOk, {}, kOneStopBit, kFinished,
+              {kGetQ}, 0, false, "Reply Data : @BDC PS\r\nEE:200000;\n", "Error"},
+    FaultCase{"OneAndAHalfStopBits", {}, kUpd, kOk, {}, kOne5StopBits, kFailed, {kNotFound}, 0,
+              false, "SetCommState Failed : 22\n", "GetDeviceID"}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+// clang-format on
+
+TEST_F(SerialSequenceTest, AReplyThatCannotBeAnalysedKeepsTheBytesReadBeforeIt) {
+  // The printer holds 7F 80 xx 01 / 5A; the third known byte's reply is malformed.
+  SimPrinter printer({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
+  model::CStatDataObj data;
+  LoadModel(data, kTs5);
+  EXPECT_EQ(Run(kModeGetPrinterSetting, data), kFinished);
+  EXPECT_EQ(Asked(), (Strings{kGetQ, "Error: Failed in analyze of data.\nAddress = 0x0013"}));
+  EXPECT_EQ(ImageByte(data, 0x10), 0x7F);
+  EXPECT_EQ(ImageByte(data, 0x11), 0x80);
+  EXPECT_EQ(ImageByte(data, 0x13), 0x04);  // factory value kept
+  EXPECT_EQ(ImageByte(data, 0x20), 0xA5);
+  ASSERT_EQ(ui_.progress.size(), 1u);
+  EXPECT_EQ(ui_.progress[0].positions.back(), 4);  // 0x10 to 0x13
+  EXPECT_TRUE(ui_.progress[0].closed);
+  EXPECT_NE(log_.Text().find("Analyze Error\n"), std::string::npos);
+}
+
+TEST_F(SerialSequenceTest, TickedWarningIsNotShownAgain) {
+  SimPrinter printer({"--no-device-id"});
+  model::CStatDataObj data;
+  LoadModel(data, kTs5);
+  ui_.warningAnswers.push_back({CWarningDlg::kYes, true});
+  EXPECT_EQ(Run(kModeUpdatePrinter, data), kFinished);
+  ASSERT_EQ(ui_.warningsShown.size(), 1u);
+  EXPECT_EQ(ui_.warningsShown[0].mode, CWarningDlg::kModeConnection);
+  EXPECT_TRUE(NoWarningFlag());
+  EXPECT_EQ(printer.Memory()[0x13], 0x04);
+
+  EXPECT_EQ(Run(kModeGetPrinterSetting, data), kFinished);
+  EXPECT_EQ(ui_.warningsShown.size(), 1u);
+  EXPECT_TRUE(Asked().empty());
+}
+
+TEST_F(SerialSequenceTest, MissingPortIsPrinterNotFound) {
+  test::ComPort com1("/nonexistent/pelmora-com1");
+  model::CStatDataObj data;
+  LoadModel(data, kTs5);
+  EXPECT_EQ(Run(kModeUpdatePrinter, data), kFailed);
+  EXPECT_EQ(Run(kModeGetPrinterSetting, data), kFailed);
+  EXPECT_EQ(Asked(), (Strings{kNotFound, kNotFound}));
+  EXPECT_TRUE(InOrder(log_.Text(), {"SendDataSerial\n", "CreateFile Failed : 2\n",
+                                    "GetDataSerial\n", "CreateFile Failed : 2\n"}));
+}
+
+}  // namespace
+}  // namespace pelmora::update
