@@ -1,6 +1,8 @@
 #include "port/deadline.h"
 
 #include <poll.h>
+#include <sys/prctl.h>
+#include <time.h>
 
 #include <cerrno>
 
@@ -75,14 +77,26 @@ void SleepUntil(const CDeadline& deadline) {
   if (deadline.IsNever()) {
     return;
   }
+  // The kernel may fire a sleep up to the thread's timer slack late (50 us by
+  // default); read-back waits add up over thousands of bytes, so ask for a fine
+  // slack while sleeping and sleep to the absolute time, never to a relative one
+  // that a signal would restart from scratch.
+  const int slack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+  if (slack > 1) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
   for (;;) {
     const CDeadline::Clock::time_point now = CDeadline::Clock::now();
     if (deadline.HasPassed(now)) {
-      return;
+      break;
     }
-    const timespec left = deadline.RemainingTimespec(now);
-    nanosleep(&left, nullptr);
+    // steady_clock is CLOCK_MONOTONIC here, so its time point is the absolute time.
+    const auto at = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        (now + deadline.Remaining(now)).time_since_epoch());
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(at.count() / 1000000000);
+    ts.tv_nsec = static_cast<long>(at.count() % 1000000000);
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
   }
+  if (slack > 1) prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
 }
 
 }  // namespace pelmora::port

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "port/settings.h"
+#include "update/connection_settings.h"
 
 extern "C" int ioctl(int fd, unsigned long request, ...);
 
@@ -20,7 +21,8 @@ int GetOSVersion() {
 }
 
 std::optional<std::uint32_t> QueryDefaultBaudRate(std::string_view portName) {
-  const std::string device = log::CSettings::Load().PortDevice(portName);
+  // The device this run uses for the port, an override for one run included.
+  const std::string device = ConnectionSettings().PortDevice(portName);
   if (device.empty())
     return std::nullopt;
   const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

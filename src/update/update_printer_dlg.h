@@ -150,7 +150,8 @@ class CUpdatePrinterDlg {
   int GetData(std::string_view connection);
 
   // The printer operations; each returns 0 at once for a name that is not its own.
-  // No port can be opened yet, so every call ends with 0 (no printer found).
+  // Serial runs the send and read-back sequences; the parallel, USB and network
+  // connections cannot be opened yet, so their calls end with 0 (no printer found).
   int SendDataParallel(std::string_view connection);
   int SendDataSerial(std::string_view connection);
   int SendDataUSB(std::string_view connection);
