@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -70,11 +71,16 @@ std::unique_ptr<update::IProgress> CQtUpdatePrinterUi::OpenProgress(std::uint32_
 
 CUpdatePrinterDlgView::CUpdatePrinterDlgView(QWidget* parent, UpdatePrinterViewOptions options)
     : QDialog(parent),
-      logic_(options.prompt ? *options.prompt : qtPrompt_, options.ui ? *options.ui : qtUi_,
-             std::move(options.env)) {
+      runner_(options.prompt ? *options.prompt : qtPrompt_, options.ui ? *options.ui : qtUi_),
+      logic_(runner_.Prompt(), runner_.Ui(), std::move(options.env)) {
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setWindowFlag(Qt::WindowMaximizeButtonHint, false);
   BuildWidgets();
+}
+
+CUpdatePrinterDlgView::~CUpdatePrinterDlgView() {
+  // The operation uses the logic, which goes before the runner does.
+  runner_.Wait();
 }
 
 void CUpdatePrinterDlgView::BuildWidgets() {
@@ -198,7 +204,11 @@ void CUpdatePrinterDlgView::BuildWidgets() {
 int CUpdatePrinterDlgView::DoModal(int mode, model::CStatDataObj& model) {
   return logic_.DoModal(mode, model, [this] {
     InitDialog();
-    return exec();
+    const int result = exec();
+    // exec returns during an operation only when the application quits; the model
+    // stays the operation's until it has ended.
+    runner_.Wait();
+    return result;
   });
 }
 
@@ -272,8 +282,53 @@ void CUpdatePrinterDlgView::OnConnectionActivated(int index) {
 }
 
 void CUpdatePrinterDlgView::OnUpdate() {
-  if (logic_.OnUpdate() == update::kFinished)
+  if (runner_.IsRunning())
+    return;
+  std::optional<std::string> connection = logic_.BeginUpdate();
+  if (!connection)
+    return;
+  SetControlsEnabled(false);
+  runner_.Start([this, name = std::move(*connection)] { return logic_.RunOperation(name); },
+                [this](int result) { OnOperationEnded(result); });
+}
+
+void CUpdatePrinterDlgView::OnOperationEnded(int result) {
+  SetControlsEnabled(true);
+  if (result == update::kFinished)
     done(1);
+}
+
+void CUpdatePrinterDlgView::SetControlsEnabled(bool enabled) {
+  if (!enabled) {
+    // Only the controls: windows opened over the dialog (questions, progress) are
+    // its children too and must stay usable.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (!child->isWindow() && child->isEnabled()) {
+        child->setEnabled(false);
+        disabled_.emplace_back(child);
+      }
+    }
+    return;
+  }
+  for (const QPointer<QWidget>& child : disabled_) {
+    if (child)
+      child->setEnabled(true);
+  }
+  disabled_.clear();
+}
+
+void CUpdatePrinterDlgView::reject() {
+  // Escape, Cancel and the close box wait for the operation to end.
+  if (!runner_.IsRunning())
+    done(2);
+}
+
+void CUpdatePrinterDlgView::closeEvent(QCloseEvent* event) {
+  if (runner_.IsRunning()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
 }
 
 void CUpdatePrinterDlgView::showEvent(QShowEvent* event) {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QSize>
 #include <vector>
 
+#include "app/operation_runner.h"
 #include "app/qt_prompt.h"
 #include "update/update_printer_dlg.h"
 
@@ -45,11 +47,19 @@ struct UpdatePrinterViewOptions {
 // for TCP/IP and a compact one for the other connections, in which only the
 // connection's own group of controls shows. Results: 1 when an operation finished
 // (the dialog then closes), 2 when the user closed it.
+//
+// Update (Get) runs the printer operation on a thread of its own, so that the window
+// and the progress window keep painting while it waits on the printer; meanwhile the
+// controls are disabled and the dialog cannot be closed. The logic's state (and the
+// model) then belongs to that thread, as do the update layer's globals it touches
+// (NoWarningFlag, the log), so the window thread leaves them alone until it ends.
 class CUpdatePrinterDlgView : public QDialog {
   Q_OBJECT
  public:
   explicit CUpdatePrinterDlgView(QWidget* parent,
                                  UpdatePrinterViewOptions options = UpdatePrinterViewOptions{});
+  // Waits for a running operation, answering what it asks.
+  ~CUpdatePrinterDlgView() override;
 
   // Runs the dialog modally on `model` in `mode` (1 Update Printer, 2 Get Printer
   // Setting) and returns 1 or 2.
@@ -59,10 +69,14 @@ class CUpdatePrinterDlgView : public QDialog {
   QSize FullSize() const { return fullSize_; }
   QSize CompactSize() const { return compactSize_; }
 
-  void reject() override { done(2); }
+  // True while an operation runs.
+  bool IsBusy() const { return runner_.IsRunning(); }
+
+  void reject() override;
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildWidgets();
@@ -73,10 +87,14 @@ class CUpdatePrinterDlgView : public QDialog {
   void ShowEdits();
   void OnConnectionActivated(int index);
   void OnUpdate();
+  void OnOperationEnded(int result);
+  void SetControlsEnabled(bool enabled);
   void Grab();
 
   CQtPrompt qtPrompt_{this};
   CQtUpdatePrinterUi qtUi_{this};
+  // Before the logic, which talks to the user only through the runner's stand-ins.
+  COperationRunner runner_;
   update::CUpdatePrinterDlg logic_;
 
   QComboBox* connection_;
@@ -93,6 +111,8 @@ class CUpdatePrinterDlgView : public QDialog {
   QSize fullSize_;
   QSize compactSize_;
   std::vector<update::CIPAddressEntry> shownRows_;
+  // The controls disabled while an operation runs.
+  std::vector<QPointer<QWidget>> disabled_;
 };
 
 }  // namespace pelmora::app

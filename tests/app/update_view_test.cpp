@@ -94,6 +94,12 @@ void Type(QWidget* root, const char* edit, const QString& text) {
   QTest::keyClicks(line, text);
 }
 
+// Waits for the operation Update (Get) started on its own thread to end, serving
+// its windows meanwhile.
+void WaitIdle(const app::CUpdatePrinterDlgView& view) {
+  QTRY_VERIFY_WITH_TIMEOUT(!view.IsBusy(), kWaitMs);
+}
+
 // Lets queued work run (a screenshot of the state just reached, for one).
 void Settle() {
   QCoreApplication::processEvents();
@@ -289,12 +295,14 @@ class UpdateViewTest : public QObject {
       Type(&view, "description", QStringLiteral("New"));
       Click(&view, "add");
       Click(&view, "update");
+      WaitIdle(view);
       QVERIFY(view.isVisible());
       QCOMPARE(ReadAll(QStringLiteral("IPAddress.lst")),
                QByteArray("\"10.0.0.1\",\"New\"\r\n") + before);
       Choose(Child<QComboBox>(&view, "connection"), 1);
       AnswerMessageBox(&seen);
       Click(&view, "update");
+      WaitIdle(view);
       QVERIFY(view.isVisible());
       QCOMPARE(Child<QComboBox>(&view, "baud")->currentText(), QStringLiteral("9600"));
     });

@@ -6,8 +6,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 
+#include "update/connection_settings.h"
 #include "update_test_support.h"
 
 namespace pelmora::update {
@@ -24,8 +26,15 @@ class PortSettings {
     if (hadOld_)
       old_ = old;
     ::setenv("PELMORA_SETTINGS", path_.c_str(), 1);
+    // The test binary keeps "COM1" away from real ports by an override; this test
+    // wants the settings file's device instead.
+    previous_ = ConnectionSettingsOverride();
+    log::CSettings settings;
+    settings.OverridePort("COM1", device);
+    SetConnectionSettings(settings);
   }
   ~PortSettings() {
+    SetConnectionSettings(previous_);
     if (hadOld_) {
       ::setenv("PELMORA_SETTINGS", old_.c_str(), 1);
     } else {
@@ -38,6 +47,7 @@ class PortSettings {
   std::string path_;
   std::string old_;
   bool hadOld_ = false;
+  std::optional<log::CSettings> previous_;
 };
 
 TEST(SystemInfoTest, BehavesAsTheNewestVersionSoUsbIsOffered) {

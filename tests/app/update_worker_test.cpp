@@ -1,0 +1,300 @@
+// The Update Printer dialog talking to the simulated printer on a pseudo-terminal,
+// on the offscreen platform: the operation runs on its own thread while the window
+// thread shows its questions and progress and keeps painting. Every modal window is
+// answered by a timer that waits for it; a watchdog ends whatever is left.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/progress_dlg_view.h"
+#include "app/update_printer_dlg_view.h"
+#include "app/warning_dlg_view.h"
+#include "model/model_file.h"
+#include "model/stat_data_obj.h"
+#include "sim_process.h"
+#include "update/app_state.h"
+#include "update/connection_settings.h"
+
+using namespace pelmora;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+const std::string kTs5 = std::string(PELMORA_SOURCE_DIR) + "/tests/data/sequence/ts5.cfg";
+// The addresses of TS-5's known bytes and the values the tests send.
+constexpr std::uint32_t kKnown[] = {0x10, 0x11, 0x13, 0x20};
+constexpr std::uint8_t kSent[] = {0x7F, 0x80, 0x01, 0x5A};
+
+std::optional<std::uint8_t> ImageByte(const model::CStatDataObj& data, std::uint32_t address) {
+  std::uint8_t byte = 0;
+  if (data.ReadBytes(address, {&byte, 1}) != 1)
+    return std::nullopt;
+  return byte;
+}
+
+// The simulator serving TS-5 with "COM1" pointed at its terminal while it lives.
+class SimPrinter {
+ public:
+  bool Start(std::vector<std::string> extra, std::string& error) {
+    std::vector<std::string> args{kTs5, "--dump", DumpPath()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    if (!process_.Start(PELMORA_PRINTER_SIM, args, error))
+      return false;
+    saved_ = update::ConnectionSettingsOverride();
+    log::CSettings settings;
+    settings.OverridePort("COM1", process_.DevicePath());
+    update::SetConnectionSettings(settings);
+    return true;
+  }
+  ~SimPrinter() {
+    if (saved_)
+      update::SetConnectionSettings(*saved_);
+    process_.Stop();
+  }
+  bool Memory(std::vector<std::uint8_t>& memory, std::string& error) {
+    return process_.Dump(DumpPath(), memory, error);
+  }
+
+ private:
+  std::string DumpPath() const { return dir_.filePath(QStringLiteral("memory.txt")).toStdString(); }
+
+  QTemporaryDir dir_;
+  sim::CSimProcess process_;
+  std::optional<std::optional<log::CSettings>> saved_;
+};
+
+// Calls `tick` every `ms` on the window thread until the object goes.
+class Ticker {
+ public:
+  Ticker(int ms, std::function<void()> tick) {
+    QObject::connect(&timer_, &QTimer::timeout, std::move(tick));
+    timer_.start(ms);
+  }
+
+ private:
+  QTimer timer_;
+};
+
+// Runs `act` on the next modal window of type T once it is up (gives up after kWaitMs).
+template <class T>
+void WhenModal(QObject* scope, std::function<void(T*)> act) {
+  auto* timer = new QTimer(scope);
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  QObject::connect(timer, &QTimer::timeout, [=] {
+    T* window = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (window == nullptr && clock->elapsed() < kWaitMs)
+      return;
+    timer->stop();
+    timer->deleteLater();
+    if (window != nullptr)
+      act(window);
+  });
+  timer->start(5);
+}
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      ++paints;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+app::UpdatePrinterViewOptions Options() {
+  app::UpdatePrinterViewOptions options;
+  options.env.osVersion = 6;
+  options.env.com1DefaultBaud = [] { return std::optional<std::uint32_t>(115200); };
+  options.env.driverInstalled = [](const model::CStatDataObj&) { return true; };
+  return options;
+}
+
+}  // namespace
+
+class UpdateWorkerTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    QDir::setCurrent(dir_.path());
+    update::NoWarningFlag() = false;
+    scope_ = new QObject;
+    seen_.clear();
+  }
+  void cleanup() {
+    delete scope_;
+    update::NoWarningFlag() = false;
+  }
+
+  void sendThenGetThroughTheDialog() {
+    SimPrinter printer;
+    std::string error;
+    // Late replies make the read-back last long enough to watch.
+    QVERIFY2(printer.Start({"--slow-reply", "120"}, error), error.c_str());
+
+    // Update: the question, then every known byte on the printer; the dialog closes
+    // with 1.
+    model::CStatDataObj sent;
+    QCOMPARE(model::CModelFile().Load(sent, kTs5), 1);
+    for (std::size_t i = 0; i < std::size(kKnown); ++i)
+      sent.WriteBytes(kKnown[i], std::span<const std::uint8_t>(&kSent[i], 1), 0);
+    {
+      app::CUpdatePrinterDlgView view(nullptr, Options());
+      QCOMPARE(RunSerial(view, update::kModeUpdatePrinter, sent, QMessageBox::Ok), 1);
+    }
+    QCOMPARE(seen_, QStringList{QStringLiteral("Warning: Send data to printer?")});
+    std::vector<std::uint8_t> memory;
+    QVERIFY2(printer.Memory(memory, error), error.c_str());
+    std::vector<std::uint8_t> expected(0x10000, 0);
+    for (std::uint32_t a = 0; a < expected.size(); ++a)
+      expected[a] = ImageByte(sent, a).value_or(0);
+    QVERIFY(memory == expected);
+
+    // Get into factory data: while the read-back runs the window thread keeps
+    // serving timers, the progress window advances, the dialog repaints and refuses
+    // to close.
+    seen_.clear();
+    model::CStatDataObj read;
+    QCOMPARE(model::CModelFile().Load(read, kTs5), 1);
+    app::CUpdatePrinterDlgView view(nullptr, Options());
+    PaintCounter painted;
+    view.installEventFilter(&painted);
+    int busyTicks = 0;
+    int paintsBefore = -1;
+    bool closable = false;
+    std::set<int> progressValues;
+    Ticker sampler(10, [&] {
+      if (!view.IsBusy())
+        return;
+      if (++busyTicks == 1) {
+        paintsBefore = painted.paints;
+        view.reject();
+        view.close();
+        closable = !view.isVisible();
+      }
+      if (auto* progress = view.findChild<app::CProgressDlgView*>()) {
+        if (progress->isVisible())
+          progressValues.insert(progress->findChild<QProgressBar*>()->value());
+      }
+      view.update();
+    });
+    QCOMPARE(RunSerial(view, update::kModeGetPrinterSetting, read, QMessageBox::Ok), 1);
+    QCOMPARE(seen_, QStringList{QStringLiteral("Warning: Get printer setting?")});
+    for (std::size_t i = 0; i < std::size(kKnown); ++i)
+      QVERIFY(ImageByte(read, kKnown[i]) == kSent[i]);
+    QVERIFY(!ImageByte(read, 0x12));
+    QVERIFY(!closable);
+    // Four replies 120 ms late, sampled every 10 ms.
+    QVERIFY2(busyTicks >= 20, qPrintable(QString::number(busyTicks)));
+    QVERIFY2(progressValues.size() >= 3, qPrintable(QString::number(progressValues.size())));
+    QVERIFY(painted.paints > paintsBefore);
+    // The progress window is gone once the operation has ended.
+    QVERIFY(view.findChild<app::CProgressDlgView*>() == nullptr);
+  }
+
+  void questionsAndWarningFromTheOperationThread() {
+    // A printer without a device ID: the Warning dialog comes up on the window thread
+    // and its answer goes back; No cancels, the dialog stays open with the controls
+    // usable again; Yes (with the check box) sends and closes it.
+    SimPrinter printer;
+    std::string error;
+    QVERIFY2(printer.Start({"--no-device-id"}, error), error.c_str());
+    model::CStatDataObj data;
+    QCOMPARE(model::CModelFile().Load(data, kTs5), 1);
+    const std::uint8_t mode = 0x5A;
+    data.WriteBytes(0x20, std::span<const std::uint8_t>(&mode, 1), 0);
+
+    app::CUpdatePrinterDlgView view(nullptr, Options());
+    bool enabledAfterNo = false;
+    int result = Run(view, update::kModeUpdatePrinter, data, [&] {
+      ChooseSerial(view);
+      auto* update = view.findChild<QPushButton*>(QStringLiteral("update"));
+      WhenModal<app::CWarningDlgView>(scope_, [](app::CWarningDlgView* warning) {
+        warning->findChild<QPushButton*>(QStringLiteral("no"))->click();
+      });
+      update->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!view.IsBusy(), kWaitMs);
+      enabledAfterNo = view.isVisible() && update->isEnabled();
+      WhenModal<app::CWarningDlgView>(scope_, [](app::CWarningDlgView* warning) {
+        warning->findChild<QCheckBox*>()->setChecked(true);
+        warning->findChild<QPushButton*>(QStringLiteral("yes"))->click();
+      });
+      update->click();
+    });
+    QCOMPARE(result, 1);
+    QVERIFY(enabledAfterNo);
+    QVERIFY(update::NoWarningFlag());
+    std::vector<std::uint8_t> memory;
+    QVERIFY2(printer.Memory(memory, error), error.c_str());
+    QCOMPARE(memory.at(0x20), mode);
+  }
+
+ private:
+  void ChooseSerial(app::CUpdatePrinterDlgView& view) {
+    auto* combo = view.findChild<QComboBox*>(QStringLiteral("connection"));
+    const int serial = combo->findText(QStringLiteral("Serial"));
+    QVERIFY(serial >= 0);
+    // Keys, so that the combo box reports the choice as the user's.
+    while (combo->currentIndex() < serial) QTest::keyClick(combo, Qt::Key_Down);
+    while (combo->currentIndex() > serial) QTest::keyClick(combo, Qt::Key_Up);
+  }
+
+  // Chooses "Serial", presses Update (Get) and answers the question with `answer`.
+  int RunSerial(app::CUpdatePrinterDlgView& view, int mode, model::CStatDataObj& data,
+                QMessageBox::StandardButton answer) {
+    return Run(view, mode, data, [&] {
+      ChooseSerial(view);
+      WhenModal<QMessageBox>(scope_, [this, answer](QMessageBox* box) {
+        seen_ << box->windowTitle() + QStringLiteral(": ") + box->text();
+        box->button(answer)->click();
+      });
+      QTest::mouseClick(view.findChild<QPushButton*>(QStringLiteral("update")), Qt::LeftButton);
+    });
+  }
+
+  // Runs the dialog with `script` acting on it once shown. Once no operation runs,
+  // a dialog still open is cancelled; a watchdog ends what hangs. Returns the result.
+  int Run(app::CUpdatePrinterDlgView& view, int mode, model::CStatDataObj& data,
+          const std::function<void()>& script) {
+    QTimer::singleShot(1, &view, [&] {
+      script();
+      Ticker* idle = new Ticker(10, [&view] {
+        if (!view.IsBusy() && view.isVisible())
+          view.reject();
+      });
+      QObject::connect(&view, &QDialog::finished, [idle] { delete idle; });
+    });
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+      qWarning("watchdog: rejecting what is left open");
+      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+        dialog->reject();
+    });
+    watchdog.start(30000);
+    return view.DoModal(mode, data);
+  }
+
+  QTemporaryDir dir_;
+  QObject* scope_ = nullptr;
+  QStringList seen_;
+};
+
+QTEST_MAIN(UpdateWorkerTest)
+#include "update_worker_test.moc"
