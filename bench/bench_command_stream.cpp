@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "best_time_reporter.h"
 #include "model/stat_data_obj.h"
 #include "protocol/command_stream.h"
 
@@ -83,39 +84,14 @@ BENCHMARK(BM_BuildAndWriteFile)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BuildOnly)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WritePrecomputed)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
-// Keeps the best seconds per iteration of every benchmark for the closing summary.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& reports) override {
-    ConsoleReporter::ReportRuns(reports);
-    for (const Run& run : reports) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) {
-        continue;
-      }
-      const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-      auto [it, added] = best_.try_emplace(run.run_name.function_name, seconds);
-      if (!added)
-        it->second = std::min(it->second, seconds);
-    }
+void PrintSummary(const pelmora::bench::CBestTimeReporter& reporter) {
+  const double built = reporter.Seconds("BM_BuildAndWriteFile");
+  const double anchor = reporter.Seconds("BM_WritePrecomputed");
+  std::printf("\nStream: %zu bytes\n", pelmora::protocol::BuildCommandStream(FullModel()).size());
+  if (built > 0 && anchor > 0) {
+    std::printf("Build and write / write precomputed: %.2f  (must be <= 3)\n", built / anchor);
   }
-
-  void PrintSummary() const {
-    const double built = Seconds("BM_BuildAndWriteFile");
-    const double anchor = Seconds("BM_WritePrecomputed");
-    std::printf("\nStream: %zu bytes\n", pelmora::protocol::BuildCommandStream(FullModel()).size());
-    if (built > 0 && anchor > 0) {
-      std::printf("Build and write / write precomputed: %.2f  (must be <= 3)\n", built / anchor);
-    }
-  }
-
- private:
-  double Seconds(const std::string& name) const {
-    const auto it = best_.find(name);
-    return it == best_.end() ? 0.0 : it->second;
-  }
-
-  std::map<std::string, double> best_;
-};
+}
 
 }  // namespace
 
@@ -133,9 +109,9 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
     status = 2;
   } else {
-    RatioReporter reporter;
+    pelmora::bench::CBestTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintSummary();
+    PrintSummary(reporter);
   }
   benchmark::Shutdown();
   ::unlink(g_path.c_str());

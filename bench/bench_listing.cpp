@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "best_time_reporter.h"
 #include "model/model_file.h"
 
 namespace {
@@ -90,30 +91,17 @@ void BM_ReadFiles(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadFiles)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_name.function_name == "BM_ListModels") list_ = run.GetAdjustedRealTime();
-      if (run.run_name.function_name == "BM_ReadFiles") read_ = run.GetAdjustedRealTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Ratio() const { return read_ > 0 ? list_ / read_ : 0; }
-
- private:
-  double list_ = 0, read_ = 0;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   MakeFolder();
-  RatioReporter reporter;
+  pelmora::bench::CBestTimeReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  const double read = reporter.Seconds("BM_ReadFiles");
   std::printf("listing / reading the same %d files: %.2fx (must stay within 3x)\n", kFiles,
-              reporter.Ratio());
+              read > 0 ? reporter.Seconds("BM_ListModels") / read : 0.0);
   fs::remove_all(g_dir);
   benchmark::Shutdown();
   return 0;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "best_time_reporter.h"
 #include "big_model.h"
 #include "model/model_file.h"
 #include "model/result_codes.h"
@@ -107,48 +108,23 @@ BENCHMARK(BM_Load)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemchrLines)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IniParse)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// Keeps the best seconds per iteration of every benchmark for the closing summary.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& reports) override {
-    ConsoleReporter::ReportRuns(reports);
-    for (const Run& run : reports) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) {
-        continue;
-      }
-      const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-      auto [it, added] = best_.try_emplace(run.run_name.function_name, seconds);
-      if (!added)
-        it->second = std::min(it->second, seconds);
-    }
+void PrintSummary(const pelmora::bench::CBestTimeReporter& reporter) {
+  const double load = reporter.Seconds("BM_Load");
+  const double memchrLines = reporter.Seconds("BM_MemchrLines");
+  const double ini = reporter.Seconds("BM_IniParse");
+  const double mb = static_cast<double>(g_size) / 1e6;
+  std::printf("\nFile: %zu bytes, %u lines; best run of each, MB = 10^6 bytes\n", g_size,
+              pelmora::bench::kBigModelLines);
+  for (const auto& [name, seconds] : reporter.Best()) {
+    std::printf("%-16s %8.3f ms  %8.1f MB/s\n", name.c_str(), seconds * 1e3, mb / seconds);
   }
-
-  void PrintSummary() const {
-    const double load = Seconds("BM_Load");
-    const double memchrLines = Seconds("BM_MemchrLines");
-    const double ini = Seconds("BM_IniParse");
-    const double mb = static_cast<double>(g_size) / 1e6;
-    std::printf("\nFile: %zu bytes, %u lines; best run of each, MB = 10^6 bytes\n", g_size,
-                pelmora::bench::kBigModelLines);
-    for (const auto& [name, seconds] : best_) {
-      std::printf("%-16s %8.3f ms  %8.1f MB/s\n", name.c_str(), seconds * 1e3, mb / seconds);
-    }
-    if (load > 0 && ini > 0) {
-      std::printf("Load / inih time:   %.2f  (target <= 1, must be <= 3)\n", load / ini);
-    }
-    if (load > 0 && memchrLines > 0) {
-      std::printf("Load / memchr time: %.2f\n", load / memchrLines);
-    }
+  if (load > 0 && ini > 0) {
+    std::printf("Load / inih time:   %.2f  (target <= 1, must be <= 3)\n", load / ini);
   }
-
- private:
-  double Seconds(const std::string& name) const {
-    const auto it = best_.find(name);
-    return it == best_.end() ? 0.0 : it->second;
+  if (load > 0 && memchrLines > 0) {
+    std::printf("Load / memchr time: %.2f\n", load / memchrLines);
   }
-
-  std::map<std::string, double> best_;
-};
+}
 
 // Writes the generated file to a fresh temporary file; false on failure.
 bool WriteTempModel() {
@@ -206,9 +182,9 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
       status = 2;
     } else {
-      RatioReporter reporter;
+      pelmora::bench::CBestTimeReporter reporter;
       benchmark::RunSpecifiedBenchmarks(&reporter);
-      reporter.PrintSummary();
+      PrintSummary(reporter);
     }
     benchmark::Shutdown();
   }
