@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "best_time_reporter.h"
 #include "model/stat_data_obj.h"
 #include "port/serial.h"
 #include "printer_sim.h"
@@ -137,35 +138,15 @@ void BM_SendImageAsSequence(benchmark::State& state) {
 BENCHMARK(BM_SendImageQuiet)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_SendImageAsSequence)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-class ShareReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& reports) override {
-    ConsoleReporter::ReportRuns(reports);
-    for (const Run& run : reports) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) {
-        continue;
-      }
-      const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-      auto [it, added] = best_.try_emplace(run.run_name.function_name, seconds);
-      if (!added) {
-        it->second = std::min(it->second, seconds);
-      }
-    }
+void PrintSummary(const pelmora::bench::CBestTimeReporter& reporter) {
+  const std::size_t bytes = pelmora::protocol::BuildCommandStream(FullModel()).size();
+  const double line = static_cast<double>(bytes) * kBitsPerByte / kLineBaud;
+  std::printf("\nStream: %zu bytes; line time at 115200 baud 8N1: %.2f s\n", bytes, line);
+  for (const auto& [name, seconds] : reporter.Best()) {
+    std::printf("%-24s %8.1f ms = %5.2f %% of the line time (must be < %.0f %%)\n", name.c_str(),
+                seconds * 1000, 100 * seconds / line, 100 * kTargetShare);
   }
-
-  void PrintSummary() const {
-    const std::size_t bytes = pelmora::protocol::BuildCommandStream(FullModel()).size();
-    const double line = static_cast<double>(bytes) * kBitsPerByte / kLineBaud;
-    std::printf("\nStream: %zu bytes; line time at 115200 baud 8N1: %.2f s\n", bytes, line);
-    for (const auto& [name, seconds] : best_) {
-      std::printf("%-24s %8.1f ms = %5.2f %% of the line time (must be < %.0f %%)\n", name.c_str(),
-                  seconds * 1000, 100 * seconds / line, 100 * kTargetShare);
-    }
-  }
-
- private:
-  std::map<std::string, double> best_;
-};
+}
 
 }  // namespace
 
@@ -174,9 +155,9 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
     return 2;
   }
-  ShareReporter reporter;
+  pelmora::bench::CBestTimeReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintSummary();
+  PrintSummary(reporter);
   benchmark::Shutdown();
   return 0;
 }
