@@ -15,7 +15,7 @@ struct PortDefault {
 };
 constexpr PortDefault kPortDefaults[] = {{"COM1", "/dev/ttyS0"}, {"LPT1", "0"}};
 
-// The switch stood for a 4-byte registry number: anything that is not exactly
+// The switch is a 32-bit number: anything that is not exactly
 // such a number, whole, counts as "off" rather than being read leniently.
 bool ParseLogSwitch(std::string_view text) {
   int base = 10;
