@@ -84,6 +84,12 @@ void CSerial::Fail(ConnectionError error, int errnoValue) {
   lastErrno_ = errnoValue;
 }
 
+bool CSerial::Failed(const log::CDebugLog& log, const char* call, int error) {
+  log.Output("%s Failed : %d\n", call, error);
+  Fail(ClassifyErrno(error), error);
+  return false;
+}
+
 bool CSerial::Open(const std::string& portName) {
   log::CDebugLog log("CSerial::Open");
   Close();
@@ -95,9 +101,7 @@ bool CSerial::Open(const std::string& portName) {
   int error = 0;
   fd_ = OpenExclusive(ResolvePortName(*settings_, portName), error);
   if (fd_ < 0) {
-    log.Output("CreateFile Failed : %d\n", error);
-    Fail(ClassifyErrno(error), error);
-    return false;
+    return Failed(log, "CreateFile", error);
   }
   return true;
 }
@@ -111,11 +115,7 @@ bool CSerial::SetState(const CLineSettings& settings) {
   detail::LineStep failed = detail::LineStep::kGet;
   const int error = detail::ApplyLineSettings(fd_, settings, failed);
   if (error != 0) {
-    log.Output(failed == detail::LineStep::kGet ? "GetCommState Failed : %d\n"
-                                                : "SetCommState Failed : %d\n",
-               error);
-    Fail(ClassifyErrno(error), error);
-    return false;
+    return Failed(log, failed == detail::LineStep::kGet ? "GetCommState" : "SetCommState", error);
   }
   baudRate_ = settings.baudRate;
   return true;
@@ -130,9 +130,7 @@ bool CSerial::SetTimeOuts(std::uint32_t baudRate) {
   // The time-outs live in this object; what can fail is the port having gone away.
   detail::CLineState state;
   if (const int error = detail::ReadLineState(fd_, state); error != 0) {
-    log.Output("GetCommTimeouts Failed : %d\n", error);
-    Fail(ClassifyErrno(error), error);
-    return false;
+    return Failed(log, "GetCommTimeouts", error);
   }
   if (baudRate == 0) {
     log.Output("SetCommTimeouts Failed : %d\n", EINVAL);
@@ -158,18 +156,14 @@ bool CSerial::GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) {
   std::uint32_t written = 0;
   if (const int error = WriteAll(kSerialDeviceIdRequest, sizeof kSerialDeviceIdRequest, written);
       error != 0) {
-    log.Output("WriteFile Failed : %d\n", error);
-    Fail(ClassifyErrno(error), error);
     length = 0;
-    return false;
+    return Failed(log, "WriteFile", error);
   }
   SleepUntil(CDeadline::After(kDeviceIdWait));
   std::uint32_t received = 0;
   if (const int error = ReadAvailable(buffer, length, received); error != 0) {
-    log.Output("ReadFile Failed : %d\n", error);
-    Fail(ClassifyErrno(error), error);
     length = 0;
-    return false;
+    return Failed(log, "ReadFile", error);
   }
   length = received;
   return true;
@@ -183,9 +177,7 @@ bool CSerial::Write(const std::uint8_t* bytes, std::uint32_t count) {
   }
   std::uint32_t written = 0;
   if (const int error = WriteAll(bytes, count, written); error != 0) {
-    log.Output("WriteFile Failed : %d\n", error);
-    Fail(ClassifyErrno(error), error);
-    return false;
+    return Failed(log, "WriteFile", error);
   }
   if (written < count) {
     log.Output("Error : Data Length : %d, Write Length : %d\n", static_cast<int>(count),
@@ -204,10 +196,8 @@ bool CSerial::Read(std::uint8_t* buffer, std::uint32_t& length) {
   }
   std::uint32_t received = 0;
   if (const int error = ReadAvailable(buffer, length, received); error != 0) {
-    log.Output("ReadFile Failed : %d\n", error);
-    Fail(ClassifyErrno(error), error);
     length = 0;
-    return false;
+    return Failed(log, "ReadFile", error);
   }
   length = received;
   return true;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "port/connection.h"
+#include "port/debug_log.h"
 #include "port/serial_settings.h"
 #include "port/settings.h"
 
@@ -87,6 +88,8 @@ class CSerial final : public IConnection {
   int WriteAll(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& written);
   int ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t& received);
   void Fail(ConnectionError error, int errnoValue);
+  // Logs "<call> Failed : <errno>" in `log`, records the failure and returns false.
+  bool Failed(const log::CDebugLog& log, const char* call, int error);
   void DrainBounded();
 
   const log::CSettings* settings_;
