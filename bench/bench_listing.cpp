@@ -26,12 +26,14 @@ std::vector<std::string> g_paths;
 // A realistic small definition: the header, a few items and their data.
 std::string FileText(int i) {
   const std::string n = std::to_string(i);
-  std::string text = "! generated for the listing benchmark\nVersion = 0110\nModelName = \"TAVEN B-";
+  std::string text =
+      "! generated for the listing benchmark\nVersion = 0110\nModelName = \"TAVEN B-";
   text += n;
   text += "\"\nInterface = \"Serial\", \"Parallel\", \"USB\", \"TCP/IP\"\n";
   text += "DriverName = \"TAVEN B Series\"\nPrinterName = \"TAVEN B-";
   text += std::to_string((i * 7919) % kFiles);
-  text += "\"\nCmdLine = 1B57MMNNXX\nGetCmd = 1B52MMNN\nInitLine = 1B40\nRstCmd = 1B52\n[Standard]\n";
+  text +=
+      "\"\nCmdLine = 1B57MMNNXX\nGetCmd = 1B52MMNN\nInitLine = 1B40\nRstCmd = 1B52\n[Standard]\n";
   char line[128];
   for (int k = 0; k < 40; ++k) {
     std::snprintf(line, sizeof line,
@@ -39,7 +41,8 @@ std::string FileText(int i) {
                   k, k);
     text += line;
   }
-  text += "[End]\n[Default]\n0000:00112233445566778899AABBCCDDEEFF00112233445566778899AABBCCDDEEFF\n";
+  text +=
+      "[End]\n[Default]\n0000:00112233445566778899AABBCCDDEEFF00112233445566778899AABBCCDDEEFF\n";
   text += "0020:00112233445566778899AABBCCDDEEFF\n[End]\n[Mask]\n0000:00\n[End]\n";
   text += "[Option]\nDescription = \"Generated model number ";
   text += n;
@@ -83,14 +86,14 @@ void BM_ReadFiles(benchmark::State& state) {
     for (const std::string& path : g_paths) {
       const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
       ssize_t n = 0;
-      while ((n = ::read(fd, buffer.data(), buffer.size())) > 0) total += static_cast<std::size_t>(n);
+      while ((n = ::read(fd, buffer.data(), buffer.size())) > 0)
+        total += static_cast<std::size_t>(n);
       ::close(fd);
     }
     benchmark::DoNotOptimize(total);
   }
 }
 BENCHMARK(BM_ReadFiles)->Unit(benchmark::kMillisecond);
-
 
 }  // namespace
 

@@ -21,7 +21,8 @@ class CBestTimeReporter : public benchmark::ConsoleReporter {
       }
       const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
       auto [it, added] = best_.try_emplace(run.run_name.function_name, seconds);
-      if (!added) it->second = std::min(it->second, seconds);
+      if (!added)
+        it->second = std::min(it->second, seconds);
     }
   }
 

@@ -28,13 +28,14 @@ using model::CModelFile;
 using model::CStatDataObj;
 
 // Loads `path`; on failure writes the start dialog's message for the result.
-bool LoadOrReport(CModelFile& file, CStatDataObj& data, const std::string& path,
-                  std::FILE* err) {
+bool LoadOrReport(CModelFile& file, CStatDataObj& data, const std::string& path, std::FILE* err) {
   const int result = file.Load(data, path);
-  if (result == model::kResultOk) return true;
+  if (result == model::kResultOk)
+    return true;
   const std::string message =
       model::LoadResultMessage(result, file.GetErrorCode(), file.GetLineNumber());
-  if (!message.empty()) std::fprintf(err, "%s\n", message.c_str());
+  if (!message.empty())
+    std::fprintf(err, "%s\n", message.c_str());
   return false;
 }
 
@@ -62,7 +63,8 @@ std::string Quoted(std::string_view text) {
 const CItem* FindItem(const CStatDataObj& data, std::string_view name) {
   for (const model::Page page : {model::kBasicPage, model::kAdvancedPage}) {
     for (const CItem& item : data.Items(page)) {
-      if (item.name == name) return &item;
+      if (item.name == name)
+        return &item;
     }
   }
   return nullptr;
@@ -79,21 +81,27 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
   switch (item.type) {
     case model::kNumberItem:
       for (const model::CChoice& c : item.choices) {
-        if (c.name == value) return value;
+        if (c.name == value)
+          return value;
       }
-      if (model::CheckValue(item, value)) return value;
+      if (model::CheckValue(item, value))
+        return value;
       error = "This value is out of range.";
       return std::nullopt;
     case model::kBitItem:
       // The exact text first, so that texts differing only in case stay apart.
-      if (value == item.onText || value == item.offText) return value;
-      if (model::detail::EqualsNoCase(value, item.onText)) return item.onText;
-      if (model::detail::EqualsNoCase(value, item.offText)) return item.offText;
+      if (value == item.onText || value == item.offText)
+        return value;
+      if (model::detail::EqualsNoCase(value, item.onText))
+        return item.onText;
+      if (model::detail::EqualsNoCase(value, item.offText))
+        return item.offText;
       allowed = {item.onText, item.offText};
       break;
     default:
       for (const model::CChoice& c : item.choices) {
-        if (c.name == value) return value;
+        if (c.name == value)
+          return value;
         allowed.push_back(c.name);
       }
       break;
@@ -135,7 +143,8 @@ bool SaveAs(CModelFile& file, const std::string& saveAs, const std::string& desc
 
 bool WriteBin(const CStatDataObj& data, const std::string& outPath, std::FILE* err) {
   std::string error;
-  if (protocol::WriteBinaryFile(data, outPath, error)) return true;
+  if (protocol::WriteBinaryFile(data, outPath, error))
+    return true;
   std::fprintf(err, "%s\n", error.c_str());
   return false;
 }
@@ -151,7 +160,8 @@ int RunCheck(const std::string& path, std::FILE* /*out*/, std::FILE* err) {
 int RunShow(const std::string& path, std::FILE* out, std::FILE* err) {
   CModelFile file;
   CStatDataObj data;
-  if (!LoadOrReport(file, data, path, err)) return kExitFailed;
+  if (!LoadOrReport(file, data, path, err))
+    return kExitFailed;
   return PrintItems(data, out) ? kExitOk : kExitFailed;
 }
 
@@ -159,8 +169,8 @@ int RunList(bool settings, const std::string& workdir, std::FILE* out, std::FILE
   CModelFile file;
   CCliPrompt prompt(false, err);
   std::vector<model::CFileInfo> rows;
-  const int result = settings ? file.ListSettings(prompt, rows, workdir)
-                              : file.ListModels(prompt, rows, workdir);
+  const int result =
+      settings ? file.ListSettings(prompt, rows, workdir) : file.ListModels(prompt, rows, workdir);
   if (result != model::kResultOk) {
     for (const std::string& message : model::ListResultMessages(result, file)) {
       std::fprintf(err, "%s\n", message.c_str());
@@ -183,14 +193,16 @@ int RunList(bool settings, const std::string& workdir, std::FILE* out, std::FILE
 int RunBin(const std::string& path, const std::string& outPath, std::FILE* err) {
   CModelFile file;
   CStatDataObj data;
-  if (!LoadOrReport(file, data, path, err)) return kExitFailed;
+  if (!LoadOrReport(file, data, path, err))
+    return kExitFailed;
   return WriteBin(data, outPath, err) ? kExitOk : kExitFailed;
 }
 
 int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
   CModelFile file;
   CStatDataObj data;
-  if (!LoadOrReport(file, data, options.file, err)) return kExitFailed;
+  if (!LoadOrReport(file, data, options.file, err))
+    return kExitFailed;
 
   // Every edit is checked before anything is written.
   for (const auto& [name, value] : options.sets) {
@@ -215,13 +227,15 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
   if (!options.saveAs.empty()) {
     if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
       return kExitFailed;
-    if (!options.hasDescription) description = OwnDescription(file);
+    if (!options.hasDescription)
+      description = OwnDescription(file);
   }
 
-  if (options.show && !PrintItems(data, out)) return kExitFailed;
-  if (!options.binPath.empty() && !WriteBin(data, options.binPath, err)) return kExitFailed;
-  if (!options.saveAs.empty() &&
-      !SaveAs(file, options.saveAs, description, options.workdir, err))
+  if (options.show && !PrintItems(data, out))
+    return kExitFailed;
+  if (!options.binPath.empty() && !WriteBin(data, options.binPath, err))
+    return kExitFailed;
+  if (!options.saveAs.empty() && !SaveAs(file, options.saveAs, description, options.workdir, err))
     return kExitFailed;
   return kExitOk;
 }
@@ -232,9 +246,11 @@ namespace {
 // device cannot be opened or is no terminal. Opening it neither waits for carrier nor
 // makes it the controlling terminal.
 std::optional<std::uint32_t> DeviceBaudRate(const std::string& device) {
-  if (device.empty()) return std::nullopt;
+  if (device.empty())
+    return std::nullopt;
   const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0)
+    return std::nullopt;
   port::detail::CLineState state;
   const bool ok = port::detail::ReadLineState(fd, state) == 0;
   ::close(fd);
@@ -258,14 +274,16 @@ int ExitStatus(int result) {
 int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, std::FILE* err) {
   log::CSettings settings = log::CSettings::Load();
   log::EnableLog(settings.LogEnabled());
-  if (!options.device.empty()) settings.OverridePort("COM1", options.device);
+  if (!options.device.empty())
+    settings.OverridePort("COM1", options.device);
   update::SetConnectionSettings(settings);
 
   CCliPrompt prompt(options.assumeYes, err);
   CCliUpdateUi ui(options.assumeYes, err);
   update::UpdatePrinterEnvironment env;
   env.com1DefaultBaud = [&]() -> std::optional<std::uint32_t> {
-    if (options.baudRate) return std::nullopt;  // not needed: the option decides
+    if (options.baudRate)
+      return std::nullopt;  // not needed: the option decides
     return DeviceBaudRate(settings.PortDevice("COM1"));
   };
   update::CUpdatePrinterDlg dlg(prompt, ui, env);
@@ -276,15 +294,18 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
     dlg.InitControl();
     const auto& entries = dlg.Connections();
     for (std::size_t i = 0; i < entries.size() && !offered; ++i) {
-      if (!update::detail::EqualsIgnoringCase(entries[i].text, options.connection)) continue;
+      if (!update::detail::EqualsIgnoringCase(entries[i].text, options.connection))
+        continue;
       offered = true;
       if (static_cast<int>(i) != dlg.CurrentSelection())
         dlg.OnSelchangeComboPort(static_cast<int>(i));
     }
-    if (!offered) return 2;
+    if (!offered)
+      return 2;
     if (options.baudRate) {
       for (std::size_t i = 0; i < update::kBaudList.size(); ++i) {
-        if (update::kBaudList[i].number == *options.baudRate) dlg.SetBaudIndex(static_cast<int>(i));
+        if (update::kBaudList[i].number == *options.baudRate)
+          dlg.SetBaudIndex(static_cast<int>(i));
       }
     }
     dlg.SetParity(options.parity);
@@ -307,26 +328,30 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
 int RunSend(const TransferOptions& options, std::FILE* err) {
   CModelFile file;
   CStatDataObj data;
-  if (!LoadOrReport(file, data, options.file, err)) return kExitFailed;
+  if (!LoadOrReport(file, data, options.file, err))
+    return kExitFailed;
   return RunTransfer(update::kModeUpdatePrinter, options, data, err);
 }
 
 int RunGet(const TransferOptions& options, std::FILE* out, std::FILE* err) {
   CModelFile file;
   CStatDataObj data;
-  if (!LoadOrReport(file, data, options.file, err)) return kExitFailed;
+  if (!LoadOrReport(file, data, options.file, err))
+    return kExitFailed;
   std::string description = options.description;
   if (!options.saveAs.empty()) {
     if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
       return kExitFailed;
-    if (!options.hasDescription) description = OwnDescription(file);
+    if (!options.hasDescription)
+      description = OwnDescription(file);
   }
 
   const int status = RunTransfer(update::kModeGetPrinterSetting, options, data, err);
-  if (status != kExitOk) return status;
-  if (!PrintItems(data, out)) return kExitFailed;
-  if (!options.saveAs.empty() &&
-      !SaveAs(file, options.saveAs, description, options.workdir, err))
+  if (status != kExitOk)
+    return status;
+  if (!PrintItems(data, out))
+    return kExitFailed;
+  if (!options.saveAs.empty() && !SaveAs(file, options.saveAs, description, options.workdir, err))
     return kExitFailed;
   return kExitOk;
 }

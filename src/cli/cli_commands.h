@@ -34,8 +34,8 @@ struct EditOptions {
   std::string file;
   std::vector<std::pair<std::string, std::string>> sets;  // item name, value, in order
   bool show = false;
-  std::string binPath;                                     // empty: no binary file
-  std::string saveAs;                                      // empty: no save
+  std::string binPath;  // empty: no binary file
+  std::string saveAs;   // empty: no save
   std::string description;
   bool hasDescription = false;
   bool overwrite = false;
@@ -52,9 +52,9 @@ struct TransferOptions {
   // Serial line settings, as the dialog's controls take them; no baud rate means the
   // dialog's choice (the rate COM1 is set to when the list has it, else 256000).
   std::optional<std::uint32_t> baudRate;
-  int parity = 0;    // 0 Off, 1 Odd, 2 Even
-  int byteSize = 8;  // 8 or 7
-  int stopBits = 0;  // 0 one, 1 one and a half, 2 two
+  int parity = 0;      // 0 Off, 1 Odd, 2 Even
+  int byteSize = 8;    // 8 or 7
+  int stopBits = 0;    // 0 one, 1 one and a half, 2 two
   std::string device;  // the device "COM1" stands for in this run; empty: the settings file's
   bool assumeYes = false;
   // Read-back only: save the updated configuration as Save As does.

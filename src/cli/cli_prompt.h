@@ -13,8 +13,7 @@ namespace pelmora::cli {
 class CCliPrompt : public model::IUserPrompt {
  public:
   explicit CCliPrompt(bool assumeYes, std::FILE* err = stderr) : assumeYes_(assumeYes), err_(err) {}
-  model::Answer Ask(std::string_view title, std::string_view text,
-                    model::Buttons buttons) override;
+  model::Answer Ask(std::string_view title, std::string_view text, model::Buttons buttons) override;
 
  private:
   bool assumeYes_;

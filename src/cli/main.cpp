@@ -32,7 +32,8 @@ std::vector<std::string> Texts(const LineChoice (&choices)[N]) {
 template <std::size_t N>
 int Code(const LineChoice (&choices)[N], const std::string& text) {
   for (const LineChoice& c : choices) {
-    if (text == c.text) return c.code;
+    if (text == c.text)
+      return c.code;
   }
   return choices[0].code;
 }
@@ -74,7 +75,8 @@ struct TransferArgs {
   }
 
   const TransferOptions& Finish() {
-    if (baudOption->count() > 0) options.baudRate = baud;
+    if (baudOption->count() > 0)
+      options.baudRate = baud;
     options.parity = Code(kParities, parity);
     options.byteSize = Code(kLengths, length);
     options.stopBits = Code(kStops, stop);
@@ -89,28 +91,32 @@ int main(int argc, char** argv) {
   // Take the user's locale as the desktop application does; numbers must still
   // read and print the same under it.
   std::setlocale(LC_ALL, "");
-  CLI::App app{"Pelmora command-line tool: checks, shows, edits and saves TAVEN printer "
-               "configurations, sends them to a printer and reads them back.",
-               "pelmora-cli"};
+  CLI::App app{
+      "Pelmora command-line tool: checks, shows, edits and saves TAVEN printer "
+      "configurations, sends them to a printer and reads them back.",
+      "pelmora-cli"};
   app.require_subcommand(1);
   const std::string fileHelp = "model definition or saved configuration (.cfg)";
 
   std::string file;
   CLI::App* check = app.add_subcommand(
-      "check", "Load FILE as the start dialog would; print nothing on success, the load message "
-               "on standard error otherwise (exit 1).");
+      "check",
+      "Load FILE as the start dialog would; print nothing on success, the load message "
+      "on standard error otherwise (exit 1).");
   check->add_option("FILE", file, fileHelp)->required();
 
   CLI::App* show = app.add_subcommand(
-      "show", "Load FILE and print one line per item, Basic page first: "
-              "PAGE<TAB>NAME<TAB>TEXT<TAB>STATE, with control bytes and backslashes as \\xHH.");
+      "show",
+      "Load FILE and print one line per item, Basic page first: "
+      "PAGE<TAB>NAME<TAB>TEXT<TAB>STATE, with control bytes and backslashes as \\xHH.");
   show->add_option("FILE", file, fileHelp)->required();
 
   std::string what;
   std::string workdir = ".";
   CLI::App* list = app.add_subcommand(
-      "list", "List the model definitions (models) or saved configurations (settings) of the "
-              "working folder: FILE<TAB>PRINTER<TAB>DESCRIPTION per row, in listing order.");
+      "list",
+      "List the model definitions (models) or saved configurations (settings) of the "
+      "working folder: FILE<TAB>PRINTER<TAB>DESCRIPTION per row, in listing order.");
   list->add_option("WHAT", what, "models or settings")
       ->required()
       ->check(CLI::IsMember({"models", "settings"}));
@@ -119,16 +125,18 @@ int main(int argc, char** argv) {
 
   std::string outPath;
   CLI::App* bin = app.add_subcommand(
-      "bin", "Write the binary command file of FILE's current image to OUT: the initialise "
-             "command, one write command per known byte, the reset command.");
+      "bin",
+      "Write the binary command file of FILE's current image to OUT: the initialise "
+      "command, one write command per known byte, the reset command.");
   bin->add_option("FILE", file, fileHelp)->required();
   bin->add_option("OUT", outPath, "binary file to write")->required();
 
   EditOptions edit;
   std::vector<std::string> sets;
   CLI::App* editCmd = app.add_subcommand(
-      "edit", "Apply each --set in order to the first item of that name (Basic page first), "
-              "then show, write the binary file and save as asked. A failed --set writes nothing.");
+      "edit",
+      "Apply each --set in order to the first item of that name (Basic page first), "
+      "then show, write the binary file and save as asked. A failed --set writes nothing.");
   editCmd->add_option("FILE", edit.file, fileHelp)->required();
   editCmd->add_option("--set", sets, "NAME VALUE: set item NAME to VALUE (repeatable)")
       ->type_size(2)
@@ -143,9 +151,9 @@ int main(int argc, char** argv) {
                           "description of the saved configuration (default: FILE's own)");
   CLI::Option* overwrite = editCmd->add_flag("--overwrite", edit.overwrite,
                                              "replace a saved configuration of the same name");
-  CLI::Option* editDir = editCmd->add_option("--workdir", edit.workdir,
-                                             "working folder holding setting/")
-                             ->capture_default_str();
+  CLI::Option* editDir =
+      editCmd->add_option("--workdir", edit.workdir, "working folder holding setting/")
+          ->capture_default_str();
   description->needs(saveAs);
   overwrite->needs(saveAs);
   editDir->needs(saveAs);
@@ -154,14 +162,18 @@ int main(int argc, char** argv) {
       " Exit 0 when it finished, 1 when no printer was found, 3 when a question was refused.";
   TransferArgs sendArgs;
   CLI::App* send = app.add_subcommand(
-      "send", "Send FILE's current image to the printer as Update Printer does: the initialise "
-              "command, one write command per known byte, the reset command." + exits);
+      "send",
+      "Send FILE's current image to the printer as Update Printer does: the initialise "
+      "command, one write command per known byte, the reset command." +
+          exits);
   sendArgs.Add(send, fileHelp);
 
   TransferArgs getArgs;
   CLI::App* get = app.add_subcommand(
-      "get", "Read the printer's settings into FILE's current image as Get Printer Setting "
-             "does, print the show lines of the result and save it as asked." + exits);
+      "get",
+      "Read the printer's settings into FILE's current image as Get Printer Setting "
+      "does, print the show lines of the result and save it as asked." +
+          exits);
   getArgs.Add(get, fileHelp);
   TransferOptions& got = getArgs.options;
   CLI::Option* getSaveAs = get->add_option(
@@ -169,11 +181,10 @@ int main(int argc, char** argv) {
   CLI::Option* getDescription =
       get->add_option("--description", got.description,
                       "description of the saved configuration (default: FILE's own)");
-  CLI::Option* getOverwrite = get->add_flag("--overwrite", got.overwrite,
-                                            "replace a saved configuration of the same name");
-  CLI::Option* getDir =
-      get->add_option("--workdir", got.workdir, "working folder holding setting/")
-          ->capture_default_str();
+  CLI::Option* getOverwrite =
+      get->add_flag("--overwrite", got.overwrite, "replace a saved configuration of the same name");
+  CLI::Option* getDir = get->add_option("--workdir", got.workdir, "working folder holding setting/")
+                            ->capture_default_str();
   getDescription->needs(getSaveAs);
   getOverwrite->needs(getSaveAs);
   getDir->needs(getSaveAs);
@@ -189,16 +200,22 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  if (check->parsed()) return RunCheck(file, stdout, stderr);
-  if (show->parsed()) return RunShow(file, stdout, stderr);
-  if (list->parsed()) return RunList(what == "settings", workdir, stdout, stderr);
-  if (bin->parsed()) return RunBin(file, outPath, stderr);
+  if (check->parsed())
+    return RunCheck(file, stdout, stderr);
+  if (show->parsed())
+    return RunShow(file, stdout, stderr);
+  if (list->parsed())
+    return RunList(what == "settings", workdir, stdout, stderr);
+  if (bin->parsed())
+    return RunBin(file, outPath, stderr);
   if (editCmd->parsed()) {
-    for (std::size_t i = 0; i + 1 < sets.size(); i += 2) edit.sets.emplace_back(sets[i], sets[i + 1]);
+    for (std::size_t i = 0; i + 1 < sets.size(); i += 2)
+      edit.sets.emplace_back(sets[i], sets[i + 1]);
     edit.hasDescription = description->count() > 0;
     return RunEdit(edit, stdout, stderr);
   }
-  if (send->parsed()) return RunSend(sendArgs.Finish(), stderr);
+  if (send->parsed())
+    return RunSend(sendArgs.Finish(), stderr);
   if (get->parsed()) {
     got.hasDescription = getDescription->count() > 0;
     return RunGet(getArgs.Finish(), stdout, stderr);

@@ -19,7 +19,8 @@ CDataBlock CDataBlock::FromLine(const CDataLine& line) {
     const char hi = line.data[2 * j];
     const char lo = line.data[2 * j + 1];
     block.bytes[j] = static_cast<std::uint8_t>(nibble(hi) << 4 | nibble(lo));
-    if (lo == 'x' || lo == 'X') block.known &= ~(1u << j);
+    if (lo == 'x' || lo == 'X')
+      block.known &= ~(1u << j);
   }
   block.count = static_cast<std::uint8_t>(pairs);
   return block;

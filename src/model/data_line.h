@@ -20,8 +20,8 @@ struct CDataBlock {
 
   std::uint16_t address = 0;
   std::array<std::uint8_t, kMaxBytes> bytes{};
-  std::uint8_t count = 0;       // bytes in use
-  std::uint32_t known = 0;      // bit j set when byte j was given in hexadecimal
+  std::uint8_t count = 0;   // bytes in use
+  std::uint32_t known = 0;  // bit j set when byte j was given in hexadecimal
 
   bool IsKnown(std::size_t j) const { return (known >> j) & 1u; }
   // Address one past the last byte, in 32 bits so that a block near 0xFFFF does not wrap.

@@ -12,7 +12,9 @@ FileOps g_ops{::write, ::fsync, ::close, ::rename};
 
 }  // namespace
 
-const FileOps& CurrentFileOps() { return g_ops; }
+const FileOps& CurrentFileOps() {
+  return g_ops;
+}
 
 FileOps ReplaceFileOps(const FileOps& ops) {
   const FileOps previous = g_ops;

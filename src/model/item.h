@@ -26,22 +26,22 @@ struct CSetEntry {
 
 // One named value of a number or code item.
 struct CChoice {
-  std::string name;              // at most 64 characters
-  std::uint32_t reserved = 0;    // always 0
-  std::int32_t value = 0;        // raw value from `number = n` or `Code = hh`
-  std::vector<CSetEntry> sets;   // set targets in file order; empty when none
+  std::string name;             // at most 64 characters
+  std::uint32_t reserved = 0;   // always 0
+  std::int32_t value = 0;       // raw value from `number = n` or `Code = hh`
+  std::vector<CSetEntry> sets;  // set targets in file order; empty when none
 };
 
 // One item line of [Standard] or [Advance].
 struct CItem {
-  std::string name;              // at most 258 characters, escapes resolved
-  std::uint32_t type = 0;        // ItemType
+  std::string name;        // at most 258 characters, escapes resolved
+  std::uint32_t type = 0;  // ItemType
   // number/code: first byte address << 16 | last byte address (0 when single);
   // bit: byte address << 16 | bit number.
   std::uint32_t address = 0;
   std::int32_t scale = 0;
-  std::string unit;              // at most 32 characters
-  std::uint32_t uniq = 0;        // first number << 16 | second number
+  std::string unit;        // at most 32 characters
+  std::uint32_t uniq = 0;  // first number << 16 | second number
   std::uint32_t byteOrder = kLittleEndian;
   std::int32_t rangeMax = 0;
   std::int32_t rangeMin = 0;

@@ -2,8 +2,8 @@
 #include <optional>
 
 #include "model_file.h"
-#include "scan.h"
 #include "result_codes.h"
+#include "scan.h"
 #include "text_rules.h"
 
 namespace pelmora::model {
@@ -34,7 +34,8 @@ std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) 
   std::size_t colon = std::string_view::npos;
   for (std::size_t i = 0;; ++i) {
     i += detail::FindAny<'"', ':'>(line.data() + i, line.size() - i);
-    if (i >= line.size()) break;
+    if (i >= line.size())
+      break;
     if (line[i] == '"') {
       quoted = !quoted;
     } else if (!quoted) {
@@ -42,7 +43,8 @@ std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) 
       break;
     }
   }
-  if (colon == std::string_view::npos || colon + 1 == line.size()) return std::nullopt;
+  if (colon == std::string_view::npos || colon + 1 == line.size())
+    return std::nullopt;
   NamedLine out;
   out.attributes = line.substr(colon + 1);
   const std::string_view part = detail::TrimBlanks(line.substr(0, colon));
@@ -54,8 +56,10 @@ std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) 
   scratch.clear();
   quoted = false;
   for (const char c : part) {
-    if (c == '"') quoted = !quoted;
-    if (!quoted && detail::IsBlank(c)) continue;
+    if (c == '"')
+      quoted = !quoted;
+    if (!quoted && detail::IsBlank(c))
+      continue;
     scratch.push_back(c);
   }
   out.namePart = scratch;
@@ -66,11 +70,13 @@ std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) 
 std::optional<std::uint32_t> ParseItemAddress(std::string_view text) {
   const std::size_t dash = text.find('-');
   const auto first = detail::ParseAddress(text.substr(0, dash));
-  if (!first) return std::nullopt;
+  if (!first)
+    return std::nullopt;
   std::uint32_t last = 0;
   if (dash != std::string_view::npos) {
     const auto l = detail::ParseAddress(text.substr(dash + 1));
-    if (!l) return std::nullopt;
+    if (!l)
+      return std::nullopt;
     last = *l;
   }
   return std::uint32_t{*first} << 16 | last;
@@ -79,34 +85,41 @@ std::optional<std::uint32_t> ParseItemAddress(std::string_view text) {
 // `AA#b` or `AAAA#b` with a bit number 0 to 7: byte address high, bit low.
 std::optional<std::uint32_t> ParseBitAddress(std::string_view text) {
   const std::size_t hash = text.find('#');
-  if (hash != 2 && hash != 4) return std::nullopt;
+  if (hash != 2 && hash != 4)
+    return std::nullopt;
   const auto byte = detail::ParseAddress(text.substr(0, hash));
-  if (!byte || text.size() != hash + 2) return std::nullopt;
+  if (!byte || text.size() != hash + 2)
+    return std::nullopt;
   const char b = text[hash + 1];
-  if (b < '0' || b > '7') return std::nullopt;
+  if (b < '0' || b > '7')
+    return std::nullopt;
   return std::uint32_t{*byte} << 16 | static_cast<std::uint32_t>(b - '0');
 }
 
 // `(d, AA)` / `(d, AAAA)` writes a byte; `(d, AA#b)` / `(d, AAAA#b)` sets or clears a bit.
 std::optional<CSetEntry> ParseSetTarget(std::string_view text) {
-  if (text.size() < 2 || text.front() != '(' || text.back() != ')') return std::nullopt;
+  if (text.size() < 2 || text.front() != '(' || text.back() != ')')
+    return std::nullopt;
   const std::string_view inner = text.substr(1, text.size() - 2);
   const std::size_t comma = inner.find(',');
-  if (comma == std::string_view::npos) return std::nullopt;
+  if (comma == std::string_view::npos)
+    return std::nullopt;
   const std::string_view data = detail::TrimBlanks(inner.substr(0, comma));
   const std::string_view target = detail::TrimBlanks(inner.substr(comma + 1));
   CSetEntry entry;
   if (target.find('#') != std::string_view::npos) {
     const auto bit = ParseBitAddress(target);
     const auto d = detail::ParseHex(data, 1);
-    if (!bit || !d) return std::nullopt;
+    if (!bit || !d)
+      return std::nullopt;
     entry.kind = CSetEntry::kBit;
     entry.bitTarget = *bit;
     entry.data = *d;
   } else {
     const auto address = detail::ParseAddress(target);
     const auto d = detail::ParseHex(data, 2);
-    if (!address || !d) return std::nullopt;
+    if (!address || !d)
+      return std::nullopt;
     entry.kind = CSetEntry::kByte;
     entry.byteTarget = std::uint32_t{*address} << 16;
     entry.data = *d;
@@ -117,17 +130,21 @@ std::optional<CSetEntry> ParseSetTarget(std::string_view text) {
 // A CAUTION value must begin with a quote; a malformed string is still taken,
 // as far as it reads, when it is the line's last attribute.
 bool ReadCaution(const Attribute& attr, bool isLast, std::string& caution) {
-  if (attr.value.empty() || attr.value.front() != '"') return false;
+  if (attr.value.empty() || attr.value.front() != '"')
+    return false;
   return detail::ParseQuoted(attr.value, kCautionLimit, caution) || isLast;
 }
 
-bool IsStart(const Attribute& attr) { return EqualsNoCase(attr.value, "Start"); }
+bool IsStart(const Attribute& attr) {
+  return EqualsNoCase(attr.value, "Start");
+}
 
 }  // namespace
 
 int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
   const auto named = SplitName(line, nameScratch_);
-  if (!named) return kResultFormError;
+  if (!named)
+    return kResultFormError;
   CItem item;
   if (EqualsNoCase(named->namePart, "End")) {
     item.name = named->namePart;
@@ -137,15 +154,23 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
 
   const std::vector<Attribute>& attrs = itemSplitter_.Split(named->attributes);
   for (const Attribute& a : attrs) {
-    if (!a.hasKey) return kResultFormError;
-    if (KeyOf(a.key) != Key::kType) continue;
-    if (a.value.empty() || !detail::IsSingleWord(a.value)) return kResultFormError;
-    if (EqualsNoCase(a.value, "number")) item.type = kNumberItem;
-    if (EqualsNoCase(a.value, "bit")) item.type = kBitItem;
-    if (EqualsNoCase(a.value, "code")) item.type = kCodeItem;
-    if (item.type != 0) break;
+    if (!a.hasKey)
+      return kResultFormError;
+    if (KeyOf(a.key) != Key::kType)
+      continue;
+    if (a.value.empty() || !detail::IsSingleWord(a.value))
+      return kResultFormError;
+    if (EqualsNoCase(a.value, "number"))
+      item.type = kNumberItem;
+    if (EqualsNoCase(a.value, "bit"))
+      item.type = kBitItem;
+    if (EqualsNoCase(a.value, "code"))
+      item.type = kCodeItem;
+    if (item.type != 0)
+      break;
   }
-  if (item.type == 0) return kResultFormError;
+  if (item.type == 0)
+    return kResultFormError;
 
   std::string caution;
   bool listFollows = false;
@@ -157,17 +182,20 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
     bool hasScale = false, hasOffset = false, hasRange = false, hasOrder = false;
     for (std::size_t i = 0; i < attrs.size(); ++i) {
       const Attribute& a = attrs[i];
-      if (!a.hasKey || a.value.empty()) return kResultFormError;
+      if (!a.hasKey || a.value.empty())
+        return kResultFormError;
       const std::string_view v = a.value;
       const Key key = KeyOf(a.key);
       // Keys that may be given once take a single word.
       const bool once = key == Key::kAddress || key == Key::kScale || key == Key::kOffset ||
                         key == Key::kRange || key == Key::kUniq || key == Key::kEdian;
-      if (once && !detail::IsSingleWord(v)) return kResultFormError;
+      if (once && !detail::IsSingleWord(v))
+        return kResultFormError;
       switch (key) {
         case Key::kAddress: {
           const auto address = ParseItemAddress(v);
-          if (hasAddress || !address) return kResultFormError;
+          if (hasAddress || !address)
+            return kResultFormError;
           item.address = *address;
           hasAddress = true;
           break;
@@ -176,7 +204,8 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
         case Key::kOffset: {
           bool& seen = key == Key::kScale ? hasScale : hasOffset;
           const auto n = detail::ParseDecimal(v);
-          if (seen || !n) return kResultFormError;
+          if (seen || !n)
+            return kResultFormError;
           (key == Key::kScale ? item.scale : item.offset) = *n;
           seen = true;
           break;
@@ -192,14 +221,16 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
         }
         case Key::kUniq: {
           std::int32_t a1 = 0, b1 = 0;
-          if (item.hasUniq || !detail::ParsePair(v, a1, b1)) return kResultFormError;
+          if (item.hasUniq || !detail::ParsePair(v, a1, b1))
+            return kResultFormError;
           item.uniq = (static_cast<std::uint32_t>(a1) & 0xFFFF) << 16 |
                       (static_cast<std::uint32_t>(b1) & 0xFFFF);
           item.hasUniq = 1;
           break;
         }
         case Key::kEdian:
-          if (hasOrder) return kResultFormError;
+          if (hasOrder)
+            return kResultFormError;
           if (EqualsNoCase(v, "big")) {
             item.byteOrder = kBigEndian;
           } else if (EqualsNoCase(v, "little")) {
@@ -211,36 +242,46 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
           break;
         case Key::kDecimal:
           // Compared as text: anything that sorts from "0" to "5" gives its first digit.
-          if (v.compare("0") < 0 || v.compare("5") > 0) return kResultFormError;
+          if (v.compare("0") < 0 || v.compare("5") > 0)
+            return kResultFormError;
           item.decimals = static_cast<std::uint32_t>(v.front() - '0');
           break;
         case Key::kUnit:
-          if (!detail::ParseQuoted(v, kUnitLimit, item.unit)) return kResultFormError;
+          if (!detail::ParseQuoted(v, kUnitLimit, item.unit))
+            return kResultFormError;
           break;
         case Key::kCaution:
-          if (!ReadCaution(a, i == last, caution)) return kResultFormError;
+          if (!ReadCaution(a, i == last, caution))
+            return kResultFormError;
           break;
         case Key::kNumber:
-          if (!IsStart(a) || i != last || !hasAddress || !hasRange) return kResultFormError;
+          if (!IsStart(a) || i != last || !hasAddress || !hasRange)
+            return kResultFormError;
           listFollows = true;
           break;
-        default: break;  // keys a number item does not know
+        default:
+          break;  // keys a number item does not know
       }
     }
-    if (!hasAddress) return kResultFormError;
-    if (!hasScale && listFollows) item.scale = 1;
+    if (!hasAddress)
+      return kResultFormError;
+    if (!hasScale && listFollows)
+      item.scale = 1;
   } else if (item.type == kBitItem) {
     bool hasOn = false, hasOff = false;
     for (std::size_t i = 0; i < attrs.size(); ++i) {
       const Attribute& a = attrs[i];
       // A keyless or empty piece, or a second address, ends a bit item's attributes.
-      if (!a.hasKey || a.value.empty()) break;
+      if (!a.hasKey || a.value.empty())
+        break;
       const Key key = KeyOf(a.key);
       if (key == Key::kAddress) {
-        if (hasAddress) break;
+        if (hasAddress)
+          break;
         const auto address =
             detail::IsSingleWord(a.value) ? ParseBitAddress(a.value) : std::nullopt;
-        if (!address) return kResultFormError;
+        if (!address)
+          return kResultFormError;
         item.address = *address;
         hasAddress = true;
       } else if (key == Key::kOn || key == Key::kOff) {
@@ -250,34 +291,42 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
         }
         (on ? hasOn : hasOff) = true;
       } else if (key == Key::kCaution) {
-        if (!ReadCaution(a, i == last, caution)) return kResultFormError;
+        if (!ReadCaution(a, i == last, caution))
+          return kResultFormError;
       }
     }
-    if (!hasAddress || !hasOn || !hasOff) return kResultFormError;
+    if (!hasAddress || !hasOn || !hasOff)
+      return kResultFormError;
   } else {
     for (std::size_t i = 0; i < attrs.size(); ++i) {
       const Attribute& a = attrs[i];
-      if (!a.hasKey) return kResultFormError;
+      if (!a.hasKey)
+        return kResultFormError;
       const Key key = KeyOf(a.key);
       if (key == Key::kAddress) {
         const auto address =
             detail::IsSingleWord(a.value) ? ParseItemAddress(a.value) : std::nullopt;
-        if (hasAddress || !address) return kResultFormError;
+        if (hasAddress || !address)
+          return kResultFormError;
         item.address = *address;
         hasAddress = true;
       } else if (key == Key::kCaution) {
-        if (!ReadCaution(a, i == last, caution)) return kResultFormError;
+        if (!ReadCaution(a, i == last, caution))
+          return kResultFormError;
       } else if (key == Key::kCode) {
-        if (!IsStart(a) || i != last) return kResultFormError;
+        if (!IsStart(a) || i != last)
+          return kResultFormError;
         listFollows = true;
       }
     }
-    if (!listFollows) return kResultFormError;
+    if (!listFollows)
+      return kResultFormError;
   }
 
   if (listFollows) {
     const int r = ParseChoiceList(item, hasAddress);
-    if (r != kResultOk) return r;
+    if (r != kResultOk)
+      return r;
   }
   const bool basic = page == kSectionStandard;
   (basic ? model_->BasicItems() : model_->AdvancedItems()).push_back(std::move(item));
@@ -290,28 +339,35 @@ int CModelFile::ParseChoiceList(CItem& item, bool hasAddress) {
   std::string_view line;
   for (;;) {
     // Section lines mean nothing inside a list: a list runs to its End line.
-    if (reader_.Next(line) != CLineReader::kLine) return kResultFormError;
+    if (reader_.Next(line) != CLineReader::kLine)
+      return kResultFormError;
     const auto named = SplitName(line, nameScratch_);
-    if (!named) return kResultFormError;
-    if (EqualsNoCase(named->namePart, "End")) break;
+    if (!named)
+      return kResultFormError;
+    if (EqualsNoCase(named->namePart, "End"))
+      break;
     CChoice choice;
     if (!detail::ParseQuoted(named->namePart, kChoiceNameLimit, choice.name)) {
       return kResultFormError;
     }
     for (const Attribute& a : choiceSplitter_.Split(named->attributes)) {
-      if (!a.hasKey || a.value.empty()) return kResultFormError;
+      if (!a.hasKey || a.value.empty())
+        return kResultFormError;
       const Key key = KeyOf(a.key);
       if (item.type == kNumberItem && key == Key::kNumber) {
         const auto n = detail::ParseDecimal(a.value);
-        if (!n) return kResultFormError;
+        if (!n)
+          return kResultFormError;
         choice.value = *n;
       } else if (item.type == kCodeItem && hasAddress && key == Key::kCode) {
         const auto n = detail::ParseHex(a.value, 8);
-        if (!n) return kResultFormError;
+        if (!n)
+          return kResultFormError;
         choice.value = static_cast<std::int32_t>(*n);
       } else if (item.type == kCodeItem && key == Key::kSet) {
         const auto target = ParseSetTarget(a.value);
-        if (!target) return kResultFormError;
+        if (!target)
+          return kResultFormError;
         choice.sets.push_back(*target);
       } else {
         return kResultFormError;

@@ -16,17 +16,20 @@ namespace {
 // Converts by truncation as the processor does: a value outside 32 bits (or NaN)
 // becomes the 32-bit minimum instead of undefined behaviour.
 std::int32_t TruncToInt32(double v) {
-  if (!(v > -2147483649.0 && v < 2147483648.0)) return std::numeric_limits<std::int32_t>::min();
+  if (!(v > -2147483649.0 && v < 2147483648.0))
+    return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(v);
 }
 
 // Only the four least significant bytes carry a value; wider items read the
 // rest as nothing and write it as 0.
-std::uint32_t ValueWidth(std::uint32_t n) { return n < 4 ? n : 4; }
+std::uint32_t ValueWidth(std::uint32_t n) {
+  return n < 4 ? n : 4;
+}
 
 // Reads the item's `n` bytes at `address` and combines them by `order`.
-bool ReadRaw(const CStatDataObj& model, std::uint32_t address, std::uint32_t n,
-             std::uint32_t order, std::uint32_t& raw) {
+bool ReadRaw(const CStatDataObj& model, std::uint32_t address, std::uint32_t n, std::uint32_t order,
+             std::uint32_t& raw) {
   raw = 0;
   std::array<std::uint8_t, 4> small{};
   std::vector<std::uint8_t> wide;
@@ -35,7 +38,8 @@ bool ReadRaw(const CStatDataObj& model, std::uint32_t address, std::uint32_t n,
     wide.resize(n);
     bytes = wide;
   }
-  if (model.ReadBytes(address, bytes) != kReadOk) return false;
+  if (model.ReadBytes(address, bytes) != kReadOk)
+    return false;
   for (std::uint32_t i = 0; i < ValueWidth(n); ++i) {
     const std::uint8_t b = order == kBigEndian ? bytes[n - 1 - i] : bytes[i];
     raw |= std::uint32_t{b} << (8 * i);
@@ -59,7 +63,9 @@ bool ReadByte(const CStatDataObj& model, std::uint32_t address, std::uint8_t& by
 }
 
 // A scale of 0 (a number item written without one) would divide by zero.
-std::int32_t EffectiveScale(const CItem& item) { return item.scale == 0 ? 1 : item.scale; }
+std::int32_t EffectiveScale(const CItem& item) {
+  return item.scale == 0 ? 1 : item.scale;
+}
 
 // Reads a leading decimal number as the C library's atof does, but never through
 // the process locale: a program that adopts a German locale must still read "12.5".
@@ -76,8 +82,10 @@ double ParseLeadingNumber(std::string_view text) {
   const auto [ptr, ec] = std::from_chars(begin, text.data() + text.size(), value);
   if (ec != std::errc() || ptr == begin) {
     // Overflow leaves the value alone; anything unreadable counts as 0.
-    if (ec == std::errc::result_out_of_range) value = std::numeric_limits<double>::infinity();
-    else value = 0;
+    if (ec == std::errc::result_out_of_range)
+      value = std::numeric_limits<double>::infinity();
+    else
+      value = 0;
   }
   return negative ? -value : value;
 }
@@ -100,10 +108,18 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
     value = static_cast<float>(raw);
   } else {
     switch (ValueWidth(n)) {
-      case 1: value = static_cast<float>(static_cast<std::int8_t>(raw)); break;
-      case 2: value = static_cast<float>(static_cast<std::int16_t>(raw)); break;
-      case 3: value = static_cast<float>(raw); break;  // three bytes never read negative
-      default: value = static_cast<float>(static_cast<std::int32_t>(raw)); break;
+      case 1:
+        value = static_cast<float>(static_cast<std::int8_t>(raw));
+        break;
+      case 2:
+        value = static_cast<float>(static_cast<std::int16_t>(raw));
+        break;
+      case 3:
+        value = static_cast<float>(raw);
+        break;  // three bytes never read negative
+      default:
+        value = static_cast<float>(static_cast<std::int32_t>(raw));
+        break;
     }
   }
 
@@ -118,7 +134,8 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
   }
   if (named != nullptr) {
     text = named->name;
-    if (text.find_first_of("./") == std::string::npos) text += ".0";
+    if (text.find_first_of("./") == std::string::npos)
+      text += ".0";
   } else {
     if (item.hasUniq && static_cast<std::uint16_t>(whole) == (item.uniq >> 16)) {
       value = static_cast<float>(static_cast<std::int16_t>(item.uniq & 0xFFFF));
@@ -135,7 +152,8 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
 }
 
 std::string CodeText(const CStatDataObj& model, const CItem& item) {
-  if (item.choices.empty()) return {};
+  if (item.choices.empty())
+    return {};
   std::uint32_t raw = 0;
   const bool known = ReadRaw(model, item.FirstAddress(), item.ByteCount(), item.byteOrder, raw);
   for (const CChoice& choice : item.choices) {
@@ -153,7 +171,8 @@ std::string CodeText(const CStatDataObj& model, const CItem& item) {
                 (std::uint32_t{byte} & 0xFFFF) == target.data;
       }
     }
-    if (match) return choice.name;
+    if (match)
+      return choice.name;
   }
   return item.choices.front().name;
 }
@@ -162,14 +181,17 @@ std::string CodeText(const CStatDataObj& model, const CItem& item) {
 
 std::string GetItemText(const CStatDataObj& model, const CItem& item) {
   switch (item.type) {
-    case kNumberItem: return NumberText(model, item);
+    case kNumberItem:
+      return NumberText(model, item);
     case kBitItem: {
       std::uint8_t byte = 0;
       ReadByte(model, item.FirstAddress(), byte);
       return ((byte >> (item.BitNumber() & 0x7)) & 1u) ? item.onText : item.offText;
     }
-    case kCodeItem: return CodeText(model, item);
-    default: return {};
+    case kCodeItem:
+      return CodeText(model, item);
+    default:
+      return {};
   }
 }
 
@@ -201,7 +223,8 @@ int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text) {
     }
     case kCodeItem: {
       for (const CChoice& choice : item.choices) {
-        if (choice.name != text) continue;
+        if (choice.name != text)
+          continue;
         if (choice.sets.empty()) {
           WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
                    static_cast<std::uint32_t>(choice.value));
@@ -219,7 +242,8 @@ int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text) {
       }
       return 1;
     }
-    default: return 1;
+    default:
+      return 1;
   }
 }
 
@@ -227,12 +251,16 @@ int CheckValue(const CItem& item, std::string_view text) {
   int points = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c >= '0' && c <= '9') continue;
-    if ((c == '+' || c == '-') && i == 0) continue;
-    if (c == '.' && ++points == 1) continue;
+    if (c >= '0' && c <= '9')
+      continue;
+    if ((c == '+' || c == '-') && i == 0)
+      continue;
+    if (c == '.' && ++points == 1)
+      continue;
     return 0;
   }
-  if (item.LastAddress() != 0 && item.LastAddress() < item.FirstAddress()) return 0;
+  if (item.LastAddress() != 0 && item.LastAddress() < item.FirstAddress())
+    return 0;
   const double raw = ParseLeadingNumber(text) * EffectiveScale(item) - item.offset;
   const double span = std::ldexp(1.0, static_cast<int>(8 * ValueWidth(item.ByteCount())));
   const double low = item.isUnsigned ? 0 : -span / 2;

@@ -9,7 +9,8 @@ namespace pelmora::model {
 
 CLineReader::CLineReader(std::string_view text) : text_(text) {
   // The scans stop at the closing 0xFF instead of checking the length per byte.
-  if (text_.empty() || text_.back() != '\xFF') text_ = {};
+  if (text_.empty() || text_.back() != '\xFF')
+    text_ = {};
 }
 
 CLineReader::Status CLineReader::Next(std::string_view& line) {
@@ -28,7 +29,8 @@ CLineReader::Status CLineReader::Next(std::string_view& line) {
       // The text ends in 0xFF, so a special byte is always found.
       i += detail::FindAny<'\n', '\r', '"', '!', '\xFF'>(base + i, left - i);
       const auto c = static_cast<unsigned char>(base[i]);
-      if (c == '\n') break;
+      if (c == '\n')
+        break;
       if (c == 0xFF) {
         // The end of the text; what was collected of the line is dropped.
         pos_ = text_.size();
@@ -53,7 +55,8 @@ CLineReader::Status CLineReader::Next(std::string_view& line) {
     if (returns != 0 && text.find('\r') != std::string_view::npos) {
       line_.clear();
       for (const char c : text) {
-        if (c != '\r') line_.push_back(c);
+        if (c != '\r')
+          line_.push_back(c);
       }
       text = line_;
     }
@@ -62,7 +65,8 @@ CLineReader::Status CLineReader::Next(std::string_view& line) {
       line = text;
       return kTooLong;
     }
-    if (text.empty()) continue;
+    if (text.empty())
+      continue;
     line = text;
     return kLine;
   }
@@ -88,7 +92,8 @@ bool CLineReader::NextRaw(std::string_view& raw) {
   if (raw.find('\r') != std::string_view::npos) {
     line_.clear();
     for (const char c : raw) {
-      if (c != '\r') line_.push_back(c);
+      if (c != '\r')
+        line_.push_back(c);
     }
     raw = line_;
   }

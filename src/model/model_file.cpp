@@ -24,11 +24,13 @@ constexpr std::size_t kNameLimit = 258;
 
 // Hexadecimal byte pairs, at least one pair; `bytes` receives them.
 bool ParseHexPairs(std::string_view text, std::vector<std::uint8_t>& bytes) {
-  if (text.size() < 2 || text.size() % 2 != 0) return false;
+  if (text.size() < 2 || text.size() % 2 != 0)
+    return false;
   for (std::size_t i = 0; i < text.size(); i += 2) {
     const int hi = detail::HexDigit(text[i]);
     const int lo = detail::HexDigit(text[i + 1]);
-    if (hi < 0 || lo < 0) return false;
+    if (hi < 0 || lo < 0)
+      return false;
     bytes.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
   }
   return true;
@@ -39,9 +41,11 @@ bool ParseHexPairs(std::string_view text, std::vector<std::uint8_t>& bytes) {
 bool ParseTemplate(std::string_view text, bool withData, std::vector<std::uint8_t>& bytes) {
   std::size_t hex = 0;
   while (hex < text.size() && detail::HexDigit(text[hex]) >= 0) ++hex;
-  if (!ParseHexPairs(text.substr(0, hex), bytes)) return false;
+  if (!ParseHexPairs(text.substr(0, hex), bytes))
+    return false;
   std::string_view rest = text.substr(hex);
-  if (rest.empty() || rest.size() % 2 != 0) return false;
+  if (rest.empty() || rest.size() % 2 != 0)
+    return false;
   bool mm = false, nn = false, xx = false;
   for (std::size_t i = 0; i < rest.size(); i += 2) {
     const std::string_view p = rest.substr(i, 2);
@@ -64,9 +68,11 @@ bool ParseTemplate(std::string_view text, bool withData, std::vector<std::uint8_
 // Format version of this program is 1.10: the file's first two digits must
 // equal 1 and its last two must not exceed 10.
 bool VersionAccepted(std::string_view v) {
-  if (v.empty() || v.size() > 4) return false;
+  if (v.empty() || v.size() > 4)
+    return false;
   for (const char c : v) {
-    if (c < '0' || c > '9') return false;
+    if (c < '0' || c > '9')
+      return false;
   }
   auto number = [](std::string_view s) {
     int n = 0;
@@ -79,17 +85,24 @@ bool VersionAccepted(std::string_view v) {
 }
 
 std::uint32_t KeyBit(std::string_view key) {
-  if (EqualsNoCase(key, "Version")) return kKeyVersion;
-  if (EqualsNoCase(key, "CmdLine")) return kKeyCmdLine;
-  if (EqualsNoCase(key, "ModelName")) return kKeyModelName;
-  if (EqualsNoCase(key, "Interface")) return kKeyInterface;
-  if (EqualsNoCase(key, "DriverName")) return kKeyDriverName;
+  if (EqualsNoCase(key, "Version"))
+    return kKeyVersion;
+  if (EqualsNoCase(key, "CmdLine"))
+    return kKeyCmdLine;
+  if (EqualsNoCase(key, "ModelName"))
+    return kKeyModelName;
+  if (EqualsNoCase(key, "Interface"))
+    return kKeyInterface;
+  if (EqualsNoCase(key, "DriverName"))
+    return kKeyDriverName;
   return 0;
 }
 
 }  // namespace
 
-CModelFile::~CModelFile() { CloseSource(); }
+CModelFile::~CModelFile() {
+  CloseSource();
+}
 
 std::string_view CModelFile::Text() const {
   return buffer_.empty() ? std::string_view() : std::string_view(buffer_.data(), textSize_ + 1);
@@ -115,7 +128,8 @@ int CModelFile::ReadFile(const std::string& path) {
   CloseSource();
   // Non-blocking so that a FIFO or device path cannot hang the open.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return kResultNoFile;
+  if (fd < 0)
+    return kResultNoFile;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -131,12 +145,14 @@ int CModelFile::ReadFile(const std::string& path) {
   std::size_t got = 0;
   while (got < size) {
     const ssize_t n = ::read(fd, buffer_.data() + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR)
+      continue;
     if (n < 0) {
       ::close(fd);
       return kResultNoFile;
     }
-    if (n == 0) break;  // the file shrank while being read
+    if (n == 0)
+      break;  // the file shrank while being read
     got += static_cast<std::size_t>(n);
   }
   buffer_[got] = '\xFF';
@@ -146,7 +162,8 @@ int CModelFile::ReadFile(const std::string& path) {
 }
 
 int CModelFile::Load(CStatDataObj& model, const std::string& path) {
-  if (path.empty()) return kResultException;
+  if (path.empty())
+    return kResultException;
   try {
     model.Reset();
     model_ = &model;
@@ -156,7 +173,8 @@ int CModelFile::Load(CStatDataObj& model, const std::string& path) {
     errorCode_ = 0;
     reader_ = CLineReader();
     const int opened = ReadFile(path);
-    if (opened != kResultOk) return opened;
+    if (opened != kResultOk)
+      return opened;
 
     const int result = Parse();
 
@@ -165,9 +183,12 @@ int CModelFile::Load(CStatDataObj& model, const std::string& path) {
       fileSetLayout_.emplace_back(line.address, line.data.size());
     }
     // The model is completed whatever the parse found, as the window expects.
-    if (model.SetLines().empty()) model.SetLines() = model.DefaultLines();
-    if (!model.BuildImage(model.SetLines()) || !model.BuildMaskImage()) return kResultException;
-    if (!model.MarkChangeable()) return kResultNoMemory;
+    if (model.SetLines().empty())
+      model.SetLines() = model.DefaultLines();
+    if (!model.BuildImage(model.SetLines()) || !model.BuildMaskImage())
+      return kResultException;
+    if (!model.MarkChangeable())
+      return kResultNoMemory;
     model.SetCautions(kBasicPage, basicCautions_);
     model.SetCautions(kAdvancedPage, advancedCautions_);
     return result;
@@ -189,7 +210,8 @@ int CModelFile::Parse() {
   std::string_view line;
   for (;;) {
     const CLineReader::Status status = reader_.Next(line);
-    if (status == CLineReader::kEndOfFile) break;
+    if (status == CLineReader::kEndOfFile)
+      break;
     if (status == CLineReader::kTooLong) {
       errorCode_ = section_;
       return kResultFormError;
@@ -199,19 +221,26 @@ int CModelFile::Parse() {
       r = ParseSectionLine(line);
     } else {
       switch (section_) {
-        case kSectionHeader: r = ParseHeaderLine(line); break;
+        case kSectionHeader:
+          r = ParseHeaderLine(line);
+          break;
         case kSectionStandard:
         case kSectionAdvance:
           r = ParseItemLine(line, section_);
-          if (r == kResultFormError) errorCode_ = section_;
+          if (r == kResultFormError)
+            errorCode_ = section_;
           break;
         case kSectionDefault:
         case kSectionMask:
-        case kSectionSetData: r = ParseDataLine(line); break;
-        default: break;  // [Option] is read by the folder listing, not here
+        case kSectionSetData:
+          r = ParseDataLine(line);
+          break;
+        default:
+          break;  // [Option] is read by the folder listing, not here
       }
     }
-    if (r != kResultOk) return r;
+    if (r != kResultOk)
+      return r;
   }
   return CheckCompleteness();
 }
@@ -223,9 +252,11 @@ bool ParseSectionName(std::string_view line, std::string& name) {
   for (const char c : body) {
     // A backslash could only excuse a quote or another backslash that follows it,
     // but is refused itself, so none of these characters can stand in a name.
-    if (c == '"' || c == '\\' || c == '[' || c == '\r' || c == '\n') return false;
+    if (c == '"' || c == '\\' || c == '[' || c == '\r' || c == '\n')
+      return false;
     if (c == ']') {
-      if (closed) return false;
+      if (closed)
+        return false;
       closed = true;
       continue;
     }
@@ -233,7 +264,8 @@ bool ParseSectionName(std::string_view line, std::string& name) {
       blank = true;
       continue;
     }
-    if (blank) return false;
+    if (blank)
+      return false;
     name.push_back(c);
   }
   return true;
@@ -247,7 +279,8 @@ std::uint32_t SectionCode(std::string_view name) {
                    {"Default", kSectionDefault},   {"Mask", kSectionMask},
                    {"SetData", kSectionSetData},   {"Option", kSectionOption}};
   for (const auto& s : kSections) {
-    if (EqualsNoCase(name, s.name)) return s.code;
+    if (EqualsNoCase(name, s.name))
+      return s.code;
   }
   return 0;
 }
@@ -269,20 +302,23 @@ int CModelFile::ParseSectionLine(std::string_view line) {
 
 int CModelFile::ParseHeaderLine(std::string_view line) {
   const detail::Attribute attr = itemSplitter_.ParseWhole(line);
-  if (!attr.hasKey) return kResultOk;
+  if (!attr.hasKey)
+    return kResultOk;
   const std::uint32_t bit = KeyBit(attr.key);
   auto fail = [&](std::uint32_t code) {
     errorCode_ = code;
     return kResultFormError;
   };
   const std::string_view value = attr.value;
-  if (value.empty()) return fail(kSectionHeader | bit);
+  if (value.empty())
+    return fail(kSectionHeader | bit);
 
   if (bit == kKeyModelName || bit == kKeyInterface) {
     detail::SplitPieces(value, pieces_);
     for (const std::string_view piece : pieces_) {
       std::string text;
-      if (!detail::ParseQuoted(piece, kNameLimit, text)) return fail(kSectionHeader | bit);
+      if (!detail::ParseQuoted(piece, kNameLimit, text))
+        return fail(kSectionHeader | bit);
       if (bit == kKeyModelName) {
         model_->AddModelName(std::move(text));
       } else {
@@ -291,14 +327,16 @@ int CModelFile::ParseHeaderLine(std::string_view line) {
     }
   } else if (bit == kKeyDriverName) {
     std::string text;
-    if (!detail::ParseQuoted(value, kNameLimit, text)) return fail(kSectionHeader | bit);
+    if (!detail::ParseQuoted(value, kNameLimit, text))
+      return fail(kSectionHeader | bit);
     model_->SetDriverName(std::move(text));
   } else if (EqualsNoCase(attr.key, "PrinterName")) {
     // Read by the folder listing only.
   } else if (!detail::IsSingleWord(value)) {
     return fail(kSectionHeader);
   } else if (bit == kKeyVersion) {
-    if (!VersionAccepted(value)) return kResultBadVersion;
+    if (!VersionAccepted(value))
+      return kResultBadVersion;
   } else if (EqualsNoCase(attr.key, "Edian")) {
     if (EqualsNoCase(value, "big")) {
       defaultOrder_ = kBigEndian;
@@ -312,14 +350,19 @@ int CModelFile::ParseHeaderLine(std::string_view line) {
     const bool isInit = EqualsNoCase(attr.key, "InitLine");
     if (isWrite || isRead || isReset || isInit) {
       std::vector<std::uint8_t> bytes;
-      const bool ok = (isWrite || isRead)
-                          ? ParseTemplate(value, isWrite, bytes)
-                          : ParseHexPairs(value, bytes) && bytes.size() <= CStatDataObj::kTemplateMax;
-      if (!ok) return fail(kSectionHeader | bit);
-      if (isWrite) model_->SetWriteTemplate(bytes);
-      if (isRead) model_->SetReadTemplate(bytes);
-      if (isReset) model_->SetResetCommand(bytes);
-      if (isInit) model_->SetInitCommand(bytes);
+      const bool ok = (isWrite || isRead) ? ParseTemplate(value, isWrite, bytes)
+                                          : ParseHexPairs(value, bytes) &&
+                                                bytes.size() <= CStatDataObj::kTemplateMax;
+      if (!ok)
+        return fail(kSectionHeader | bit);
+      if (isWrite)
+        model_->SetWriteTemplate(bytes);
+      if (isRead)
+        model_->SetReadTemplate(bytes);
+      if (isReset)
+        model_->SetResetCommand(bytes);
+      if (isInit)
+        model_->SetInitCommand(bytes);
     }
   }
   keysSeen_ |= bit;
@@ -335,11 +378,13 @@ int CModelFile::ParseDataLine(std::string_view line) {
   std::uint16_t address = 0;
   if (colon == 0) {
     // Continues at the running address, but only right after another data line.
-    if (firstLine_) return fail();
+    if (firstLine_)
+      return fail();
     address = runningAddress_;
   } else if (colon == 2 || colon == 4) {
     const auto a = detail::ParseAddress(line.substr(0, colon));
-    if (!a) return fail();
+    if (!a)
+      return fail();
     address = *a;
   } else {
     return fail();
@@ -352,7 +397,8 @@ int CModelFile::ParseDataLine(std::string_view line) {
     const bool x1 = data[i] == 'x' || data[i] == 'X';
     const bool x2 = data[i + 1] == 'x' || data[i + 1] == 'X';
     const bool hex = detail::HexDigit(data[i]) >= 0 && detail::HexDigit(data[i + 1]) >= 0;
-    if (!(x1 && x2) && !hex) return fail();
+    if (!(x1 && x2) && !hex)
+      return fail();
   }
   std::vector<CDataLine>& list = section_ == kSectionDefault ? model_->DefaultLines()
                                  : section_ == kSectionMask  ? model_->MaskLines()
@@ -365,12 +411,18 @@ int CModelFile::ParseDataLine(std::string_view line) {
 
 int CModelFile::CheckCompleteness() {
   std::uint32_t code = 0;
-  if (keysSeen_ != kAllRequiredKeys) code |= kSectionHeader | (~keysSeen_ & kAllRequiredKeys);
-  if (model_->BasicItems().empty()) code |= kSectionStandard;
-  if (model_->DefaultLines().empty()) code |= kSectionDefault;
-  if (model_->MaskLines().empty()) code |= kSectionMask;
-  if ((ended_ & ((kSectionOption | kSectionSetData) >> 4)) == 0) code |= kSectionOption;
-  if (code == 0) return kResultOk;
+  if (keysSeen_ != kAllRequiredKeys)
+    code |= kSectionHeader | (~keysSeen_ & kAllRequiredKeys);
+  if (model_->BasicItems().empty())
+    code |= kSectionStandard;
+  if (model_->DefaultLines().empty())
+    code |= kSectionDefault;
+  if (model_->MaskLines().empty())
+    code |= kSectionMask;
+  if ((ended_ & ((kSectionOption | kSectionSetData) >> 4)) == 0)
+    code |= kSectionOption;
+  if (code == 0)
+    return kResultOk;
   errorCode_ = code;
   return kResultFormError;
 }

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "line_reader.h"
-#include "text_rules.h"
 #include "stat_data_obj.h"
+#include "text_rules.h"
 #include "user_prompt.h"
 
 namespace pelmora::model {

@@ -20,7 +20,8 @@ namespace {
 
 using detail::EqualsNoCase;
 
-constexpr std::string_view kSaveFailed = "Error! An exception happened, and a file couldn't be kept.";
+constexpr std::string_view kSaveFailed =
+    "Error! An exception happened, and a file couldn't be kept.";
 
 // The description as it stands between the quotes of the Description line: the
 // quote, backslash, apostrophe, question mark and every control byte escaped so
@@ -33,7 +34,8 @@ void AppendDescription(std::string& out, std::string_view description, std::size
     const auto b = static_cast<unsigned char>(c);
     const bool escape = c == '"' || c == '\\' || c == '\'' || c == '?' || b < 0x20 || b == 0xFF;
     const std::size_t at = quoteAt + written + tail;
-    if (escape ? at >= 1020 : at >= 1021) break;
+    if (escape ? at >= 1020 : at >= 1021)
+      break;
     if (escape) {
       out += '\\';
       out += kHex[b >> 4];
@@ -62,8 +64,8 @@ void PutDescription(std::string& out, std::string_view raw, std::string_view des
 // below 0x100 and four from there on, a colon and the data.
 void AppendSetLine(std::string& out, const CDataLine& line) {
   char address[8];
-  std::snprintf(address, sizeof address, line.address < 0x100 ? "%02x:" : "%04x:",
-                static_cast<unsigned>(line.address));
+  std::snprintf(address, sizeof address,
+                line.address < 0x100 ? "%02x:" : "%04x:", static_cast<unsigned>(line.address));
   out += address;
   out += line.data;
   out += '\n';
@@ -94,21 +96,28 @@ bool WriteFileAtomically(const std::string& folder, const std::string& target,
     return false;
   }
   auto fail = [&](const std::string& what, int err, bool open) {
-    if (open) ops.close(fd);
+    if (open)
+      ops.close(fd);
     ::unlink(temp.c_str());
     error = what + ": " + std::strerror(err);
     return false;
   };
-  if (::fchmod(fd, mode) != 0) return fail(temp, errno, true);
+  if (::fchmod(fd, mode) != 0)
+    return fail(temp, errno, true);
   for (std::size_t done = 0; done < text.size();) {
     const ssize_t n = ops.write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail(temp, n == 0 ? ENOSPC : errno, true);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return fail(temp, n == 0 ? ENOSPC : errno, true);
     done += static_cast<std::size_t>(n);
   }
-  if (ops.fsync(fd) != 0) return fail(temp, errno, true);
-  if (ops.close(fd) != 0) return fail(temp, errno, false);
-  if (ops.rename(temp.c_str(), target.c_str()) != 0) return fail(target, errno, false);
+  if (ops.fsync(fd) != 0)
+    return fail(temp, errno, true);
+  if (ops.close(fd) != 0)
+    return fail(temp, errno, false);
+  if (ops.rename(temp.c_str(), target.c_str()) != 0)
+    return fail(target, errno, false);
   // Make the rename itself durable; the new content is in place either way.
   const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
@@ -124,8 +133,10 @@ std::string FindNameIgnoringCase(const std::string& folder, const std::string& n
   std::string found;
   if (DIR* dir = ::opendir(folder.c_str())) {
     while (const dirent* entry = ::readdir(dir)) {
-      if (!EqualsNoCase(entry->d_name, name)) continue;
-      if (found.empty() || name == entry->d_name) found = entry->d_name;
+      if (!EqualsNoCase(entry->d_name, name))
+        continue;
+      if (found.empty() || name == entry->d_name)
+        found = entry->d_name;
     }
     ::closedir(dir);
   }
@@ -133,7 +144,8 @@ std::string FindNameIgnoringCase(const std::string& folder, const std::string& n
 }
 
 void CModelFile::RefreshSetData() {
-  if (model_ == nullptr) return;
+  if (model_ == nullptr)
+    return;
   static constexpr char kHex[] = "0123456789ABCDEF";
   // One set line per block of the current image, so that an image rebuilt from
   // lines of another layout (the factory data) is saved whole.
@@ -177,15 +189,16 @@ std::string CModelFile::WriteSettingCopy(std::string_view description) const {
   while (reader.NextRaw(raw)) {
     std::string_view line = detail::TrimLeft(raw);
     const std::size_t comment = line.find('!');
-    std::string_view content =
-        detail::TrimBlanks(line.substr(0, comment == std::string_view::npos ? line.size() : comment));
+    std::string_view content = detail::TrimBlanks(
+        line.substr(0, comment == std::string_view::npos ? line.size() : comment));
     if (!line.empty() && line.front() == '[' && ParseSectionName(line, name)) {
       if (EqualsNoCase(name, "Option")) {
         section = Section::kOption;
       } else if (EqualsNoCase(name, "SetData")) {
         section = Section::kSetData;
       } else {
-        if (section == Section::kSetData) setDataEnded = true;
+        if (section == Section::kSetData)
+          setDataEnded = true;
         section = Section::kNone;
       }
     } else if (section == Section::kOption && !line.empty() && line.front() != '!' &&
@@ -194,12 +207,14 @@ std::string CModelFile::WriteSettingCopy(std::string_view description) const {
       out += '\n';
       continue;
     } else if (section == Section::kSetData && !content.empty()) {
-      if (!inPlace) continue;  // replaced by the block written at the end
+      if (!inPlace)
+        continue;  // replaced by the block written at the end
       if (next < setLines.size()) {
         std::string copy(raw);
         const std::size_t colon = copy.find(':');
         const std::string& data = setLines[next++].data;
-        if (colon != std::string::npos) copy.replace(colon + 1, data.size(), data);
+        if (colon != std::string::npos)
+          copy.replace(colon + 1, data.size(), data);
         out += copy;
         out += '\n';
         continue;
@@ -211,7 +226,8 @@ std::string CModelFile::WriteSettingCopy(std::string_view description) const {
 
   // Set lines not yet written go into a [SetData] block at the end.
   if (next < setLines.size()) {
-    if (section != Section::kSetData || setDataEnded || !inPlace) out += "[SetData]\n";
+    if (section != Section::kSetData || setDataEnded || !inPlace)
+      out += "[SetData]\n";
     for (; next < setLines.size(); ++next) AppendSetLine(out, setLines[next]);
     out += "[End]\n";
   }
@@ -225,7 +241,8 @@ int CModelFile::SaveSetting(IUserPrompt& owner, const std::string& base, const s
     const Answer answer = owner.Ask(
         "Pelmora", "The same file already exists.\n\nWould you like to overwrite the current file?",
         Buttons::kYesNo);
-    if (answer != Answer::kYes) return 0;
+    if (answer != Answer::kYes)
+      return 0;
     return OverwriteSetting(owner, base, name, description);
   }
   if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
@@ -253,15 +270,18 @@ int CModelFile::WriteSetting(IUserPrompt& owner, const std::string& folder, cons
   std::string error;
   const std::string previous = replaced.empty() ? target : folder + "/" + replaced;
   if (!WriteFileAtomically(folder, target, previous, text, error)) {
-    if (model_ != nullptr) model_->SetLines() = std::move(saved);
+    if (model_ != nullptr)
+      model_->SetLines() = std::move(saved);
     owner.Ask("Pelmora", std::string(kSaveFailed) + "\n" + error, Buttons::kOk);
     return 0;
   }
   // The name typed replaces one that differed only in case.
-  if (!replaced.empty() && replaced != name) ::unlink((folder + "/" + replaced).c_str());
+  if (!replaced.empty() && replaced != name)
+    ::unlink((folder + "/" + replaced).c_str());
   CloseSource();
   fd_ = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (model_ != nullptr) model_->SetFilePath(target);
+  if (model_ != nullptr)
+    model_->SetFilePath(target);
   return 1;
 }
 

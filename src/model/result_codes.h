@@ -7,11 +7,11 @@
 namespace pelmora::model {
 
 inline constexpr int kResultOk = 1;
-inline constexpr int kResultException = 8;     // empty path, or building the images failed
+inline constexpr int kResultException = 8;  // empty path, or building the images failed
 inline constexpr int kResultNoMemory = 16;
-inline constexpr int kResultNoFile = 17;       // the file cannot be opened
+inline constexpr int kResultNoFile = 17;  // the file cannot be opened
 inline constexpr int kResultBadVersion = 18;
-inline constexpr int kResultOpenFailed = 20;   // a listed file cannot be opened
+inline constexpr int kResultOpenFailed = 20;  // a listed file cannot be opened
 inline constexpr int kResultFormError = 0xFF00;
 
 // Section codes; they appear in the error codes shown to the user.

@@ -26,7 +26,8 @@ std::size_t FindAny(const char* p, std::size_t n) {
   }
 #endif
   for (; i < n; ++i) {
-    if (((p[i] == C) || ...)) return i;
+    if (((p[i] == C) || ...))
+      return i;
   }
   return n;
 }

@@ -17,25 +17,29 @@ void CStatDataObj::Assign(std::vector<std::uint8_t>& to, std::span<const std::ui
 }
 
 std::uint32_t CStatDataObj::CopyOut(const std::vector<std::uint8_t>& from, std::uint8_t* out) {
-  if (out == nullptr || from.empty()) return 0;
+  if (out == nullptr || from.empty())
+    return 0;
   std::memcpy(out, from.data(), from.size());
   return static_cast<std::uint32_t>(from.size());
 }
 
 int CStatDataObj::GetEntry(const std::vector<std::string>& list, int i, std::string& out) {
-  if (i < 0 || static_cast<std::size_t>(i) >= list.size()) return 0;
+  if (i < 0 || static_cast<std::size_t>(i) >= list.size())
+    return 0;
   out = list[static_cast<std::size_t>(i)];
   return 1;
 }
 
 int CStatDataObj::GetDriverName(std::string& out) const {
-  if (driverName_.empty()) return 0;
+  if (driverName_.empty())
+    return 0;
   out = driverName_;
   return 1;
 }
 
 int CStatDataObj::GetFilePath(std::string& out) const {
-  if (filePath_.empty()) return 0;
+  if (filePath_.empty())
+    return 0;
   out = filePath_;
   return 1;
 }
@@ -52,7 +56,8 @@ std::uint32_t CStatDataObj::GetImageSize() const {
 
 int CStatDataObj::GetCaution(Page page, int i, std::string& out) const {
   const auto& list = page == kBasicPage ? basicCautions_ : advancedCautions_;
-  if (GetEntry(list, i, out)) return 1;
+  if (GetEntry(list, i, out))
+    return 1;
   out.clear();
   return 0;
 }
@@ -82,12 +87,15 @@ bool CStatDataObj::IsChangeable(const CItem& item) const {
     // The choice with the most targets decides; the first of equal ones wins.
     const CChoice* widest = &item.choices.front();
     for (const CChoice& c : item.choices) {
-      if (c.sets.size() > widest->sets.size()) widest = &c;
+      if (c.sets.size() > widest->sets.size())
+        widest = &c;
     }
     for (const CSetEntry& target : widest->sets) {
       if (target.kind == CSetEntry::kBit) {
-        if (maskImage_.ReadBytes(target.bitTarget >> 16, {&byte, 1}) != kReadOk) return false;
-        if ((byte >> (target.bitTarget & 0x7)) & 1u) return false;
+        if (maskImage_.ReadBytes(target.bitTarget >> 16, {&byte, 1}) != kReadOk)
+          return false;
+        if ((byte >> (target.bitTarget & 0x7)) & 1u)
+          return false;
       } else if (image_.ReadBytes(target.byteTarget >> 16, {&byte, 1}) != kReadOk) {
         return false;
       }
@@ -95,7 +103,8 @@ bool CStatDataObj::IsChangeable(const CItem& item) const {
     return true;
   }
   if (item.type == kBitItem) {
-    if (maskImage_.ReadBytes(item.FirstAddress(), {&byte, 1}) != kReadOk) return false;
+    if (maskImage_.ReadBytes(item.FirstAddress(), {&byte, 1}) != kReadOk)
+      return false;
     return ((byte >> (item.BitNumber() & 0x7)) & 1u) == 0;
   }
   // Wide items are read in chunks so that no buffer of their size is needed.
@@ -103,7 +112,8 @@ bool CStatDataObj::IsChangeable(const CItem& item) const {
   std::array<std::uint8_t, 64> chunk{};
   for (std::uint32_t done = 0; done < n;) {
     const std::uint32_t step = std::min<std::uint32_t>(n - done, chunk.size());
-    if (image_.ReadBytes(item.FirstAddress() + done, {chunk.data(), step}) != kReadOk) return false;
+    if (image_.ReadBytes(item.FirstAddress() + done, {chunk.data(), step}) != kReadOk)
+      return false;
     done += step;
   }
   return true;
@@ -112,7 +122,8 @@ bool CStatDataObj::IsChangeable(const CItem& item) const {
 int CStatDataObj::MarkChangeable() {
   for (auto* list : {&basicItems_, &advancedItems_}) {
     for (CItem& item : *list) {
-      if (IsChangeable(item)) item.changeable = 1;
+      if (IsChangeable(item))
+        item.changeable = 1;
     }
   }
   return 1;

@@ -1,10 +1,10 @@
 #include "text_rules.h"
 
-#include "scan.h"
-
 #include <algorithm>
 #include <charconv>
 #include <limits>
+
+#include "scan.h"
 
 namespace pelmora::model::detail {
 
@@ -22,20 +22,27 @@ std::string_view TrimBlanks(std::string_view s) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size())
+    return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
+    if (x >= 'A' && x <= 'Z')
+      x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z')
+      y = static_cast<char>(y - 'A' + 'a');
+    if (x != y)
+      return false;
   }
   return true;
 }
 
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
   return -1;
 }
 
@@ -43,8 +50,10 @@ bool HasBlankOutsideQuotes(std::string_view text) {
   // Inside quotes only the closing quote matters, so blanks there are skipped whole.
   for (std::size_t i = 0; i < text.size(); ++i) {
     i += FindAny<' ', '\t', '"'>(text.data() + i, text.size() - i);
-    if (i >= text.size()) return false;
-    if (text[i] != '"') return true;
+    if (i >= text.size())
+      return false;
+    if (text[i] != '"')
+      return true;
     ++i;
     i += FindAny<'"'>(text.data() + i, text.size() - i);
   }
@@ -53,26 +62,38 @@ bool HasBlankOutsideQuotes(std::string_view text) {
 
 Key KeyOf(std::string_view key) {
   switch (key.size()) {
-    case 2: return EqualsNoCase(key, "On") ? Key::kOn : Key::kOther;
+    case 2:
+      return EqualsNoCase(key, "On") ? Key::kOn : Key::kOther;
     case 3:
-      return EqualsNoCase(key, "Off") ? Key::kOff : EqualsNoCase(key, "set") ? Key::kSet : Key::kOther;
+      return EqualsNoCase(key, "Off")   ? Key::kOff
+             : EqualsNoCase(key, "set") ? Key::kSet
+                                        : Key::kOther;
     case 4:
-      if (EqualsNoCase(key, "type")) return Key::kType;
-      if (EqualsNoCase(key, "uniq")) return Key::kUniq;
-      if (EqualsNoCase(key, "unit")) return Key::kUnit;
+      if (EqualsNoCase(key, "type"))
+        return Key::kType;
+      if (EqualsNoCase(key, "uniq"))
+        return Key::kUniq;
+      if (EqualsNoCase(key, "unit"))
+        return Key::kUnit;
       return EqualsNoCase(key, "Code") ? Key::kCode : Key::kOther;
     case 5:
-      if (EqualsNoCase(key, "scale")) return Key::kScale;
-      if (EqualsNoCase(key, "range")) return Key::kRange;
+      if (EqualsNoCase(key, "scale"))
+        return Key::kScale;
+      if (EqualsNoCase(key, "range"))
+        return Key::kRange;
       return EqualsNoCase(key, "edian") ? Key::kEdian : Key::kOther;
     case 6:
-      if (EqualsNoCase(key, "offset")) return Key::kOffset;
+      if (EqualsNoCase(key, "offset"))
+        return Key::kOffset;
       return EqualsNoCase(key, "number") ? Key::kNumber : Key::kOther;
     case 7:
-      if (EqualsNoCase(key, "address")) return Key::kAddress;
-      if (EqualsNoCase(key, "decimal")) return Key::kDecimal;
+      if (EqualsNoCase(key, "address"))
+        return Key::kAddress;
+      if (EqualsNoCase(key, "decimal"))
+        return Key::kDecimal;
       return EqualsNoCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
-    default: return Key::kOther;
+    default:
+      return Key::kOther;
   }
 }
 
@@ -90,7 +111,8 @@ void SplitPieces(std::string_view text, std::vector<std::string_view>& pieces) {
     } else if (c == '(') {
       ++depth;
     } else if (c == ')') {
-      if (depth > 0) --depth;
+      if (depth > 0)
+        --depth;
     } else if (c == '!') {
       // A comment ends the list; the line reader normally removed it already.
       text = text.substr(0, i);
@@ -114,14 +136,16 @@ const std::vector<Attribute>& CAttributeSplitter::Split(std::string_view text) {
   for (std::size_t i = 0;; ++i) {
     i += quoted ? FindAny<'"'>(text.data() + i, text.size() - i)
                 : FindAny<'"', '(', ')', '!', ','>(text.data() + i, text.size() - i);
-    if (i >= text.size()) break;
+    if (i >= text.size())
+      break;
     const char c = text[i];
     if (c == '"') {
       quoted = !quoted;
     } else if (c == '(') {
       ++depth;
     } else if (c == ')') {
-      if (depth > 0) --depth;
+      if (depth > 0)
+        --depth;
     } else if (c == '!') {
       text = text.substr(0, i);  // a comment ends the list
       break;
@@ -142,7 +166,8 @@ Attribute CAttributeSplitter::ParseWhole(std::string_view text) {
 
 std::string_view CAttributeSplitter::Extract(std::string_view raw) {
   raw = TrimBlanks(raw);
-  if (!HasBlankOutsideQuotes(raw)) return raw;
+  if (!HasBlankOutsideQuotes(raw))
+    return raw;
   const std::size_t from = scratch_.size();
   bool quoted = false;
   bool metSeparator = false;  // a `,` or `-` outside quotes was met
@@ -151,7 +176,8 @@ std::string_view CAttributeSplitter::Extract(std::string_view raw) {
     if (c == '"') {
       quoted = !quoted;
     } else if (!quoted && IsBlank(c)) {
-      if (metSeparator) continue;
+      if (metSeparator)
+        continue;
       std::size_t j = i;
       while (j < raw.size() && IsBlank(raw[j])) ++j;
       if (j < raw.size() && (raw[j] == ',' || raw[j] == '-')) {
@@ -185,7 +211,8 @@ Attribute CAttributeSplitter::Parse(std::string_view piece) {
 
 bool IsSingleWord(std::string_view value) {
   for (const char c : value) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"' || c == '\\') return false;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"' || c == '\\')
+      return false;
   }
   return true;
 }
@@ -193,7 +220,8 @@ bool IsSingleWord(std::string_view value) {
 bool ParseQuoted(std::string_view value, std::size_t limit, std::string& out) {
   value = TrimBlanks(value);
   out.clear();
-  if (value.empty() || value.front() != '"') return false;
+  if (value.empty() || value.front() != '"')
+    return false;
   const std::size_t close = value.find('"', 1);
   const std::string_view body =
       value.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
@@ -203,13 +231,16 @@ bool ParseQuoted(std::string_view value, std::size_t limit, std::string& out) {
     return close + 1 == value.size();
   }
   auto put = [&](char c) {
-    if (out.size() < limit) out.push_back(c);
+    if (out.size() < limit)
+      out.push_back(c);
   };
   std::size_t i = 1;
   for (;;) {
-    if (i >= value.size()) return false;  // no closing quote
+    if (i >= value.size())
+      return false;  // no closing quote
     const char c = value[i];
-    if (c == '"') break;
+    if (c == '"')
+      break;
     if (c != '\\' || i + 1 >= value.size()) {
       put(c);
       ++i;
@@ -247,51 +278,62 @@ std::optional<std::int32_t> ParseDecimal(std::string_view text) {
     negative = text[0] == '-';
     i = 1;
   }
-  if (i == text.size()) return std::nullopt;
+  if (i == text.size())
+    return std::nullopt;
   std::int64_t value = 0;
   constexpr std::int64_t kCap = std::int64_t{1} << 40;
   for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    if (value < kCap) value = value * 10 + (text[i] - '0');
+    if (text[i] < '0' || text[i] > '9')
+      return std::nullopt;
+    if (value < kCap)
+      value = value * 10 + (text[i] - '0');
   }
-  if (negative) value = -value;
+  if (negative)
+    value = -value;
   value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
                                    std::numeric_limits<std::int32_t>::max());
   return static_cast<std::int32_t>(value);
 }
 
 std::optional<std::uint32_t> ParseHex(std::string_view text, std::size_t maxDigits) {
-  if (text.empty() || text.size() > maxDigits) return std::nullopt;
+  if (text.empty() || text.size() > maxDigits)
+    return std::nullopt;
   std::uint32_t value = 0;
   for (const char c : text) {
     const int d = HexDigit(c);
-    if (d < 0) return std::nullopt;
+    if (d < 0)
+      return std::nullopt;
     value = value * 16 + static_cast<std::uint32_t>(d);
   }
   return value;
 }
 
 std::optional<std::uint16_t> ParseAddress(std::string_view text) {
-  if (text.size() != 2 && text.size() != 4) return std::nullopt;
+  if (text.size() != 2 && text.size() != 4)
+    return std::nullopt;
   const auto v = ParseHex(text, 4);
-  if (!v) return std::nullopt;
+  if (!v)
+    return std::nullopt;
   return static_cast<std::uint16_t>(*v);
 }
 
-bool ParsePair(std::string_view text, std::int32_t& a, std::int32_t& b,
-               std::string_view* minText) {
-  if (text.size() < 2 || text.front() != '(' || text.back() != ')') return false;
+bool ParsePair(std::string_view text, std::int32_t& a, std::int32_t& b, std::string_view* minText) {
+  if (text.size() < 2 || text.front() != '(' || text.back() != ')')
+    return false;
   const std::string_view inner = text.substr(1, text.size() - 2);
   const std::size_t comma = inner.find(',');
-  if (comma == std::string_view::npos) return false;
+  if (comma == std::string_view::npos)
+    return false;
   const std::string_view first = TrimBlanks(inner.substr(0, comma));
   const std::string_view second = TrimBlanks(inner.substr(comma + 1));
   const auto x = ParseDecimal(first);
   const auto y = ParseDecimal(second);
-  if (!x || !y) return false;
+  if (!x || !y)
+    return false;
   a = *x;
   b = *y;
-  if (minText) *minText = first;
+  if (minText)
+    *minText = first;
   return true;
 }
 

@@ -10,7 +10,9 @@
 
 namespace pelmora::model::detail {
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 inline bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -24,8 +26,22 @@ bool HasBlankOutsideQuotes(std::string_view text);
 
 // Attribute keys, told apart once per piece instead of by a chain of comparisons.
 enum class Key {
-  kOther, kType, kAddress, kScale, kOffset, kRange, kUniq, kEdian, kDecimal, kUnit,
-  kCaution, kNumber, kOn, kOff, kCode, kSet
+  kOther,
+  kType,
+  kAddress,
+  kScale,
+  kOffset,
+  kRange,
+  kUniq,
+  kEdian,
+  kDecimal,
+  kUnit,
+  kCaution,
+  kNumber,
+  kOn,
+  kOff,
+  kCode,
+  kSet
 };
 Key KeyOf(std::string_view key);
 
@@ -68,7 +84,8 @@ bool IsSingleWord(std::string_view value);
 bool ParseQuoted(std::string_view value, std::size_t limit, std::string& out);
 inline std::optional<std::string> ParseQuoted(std::string_view value, std::size_t limit) {
   std::string out;
-  if (!ParseQuoted(value, limit, out)) return std::nullopt;
+  if (!ParseQuoted(value, limit, out))
+    return std::nullopt;
   return out;
 }
 

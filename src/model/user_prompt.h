@@ -36,8 +36,10 @@ class CScriptedPrompt : public IUserPrompt {
 
   Answer Ask(std::string_view title, std::string_view text, Buttons buttons) override {
     asked_.push_back({std::string(title), std::string(text), buttons});
-    if (buttons == Buttons::kOk) return Answer::kOk;
-    if (script_.empty()) return fallback_;
+    if (buttons == Buttons::kOk)
+      return Answer::kOk;
+    if (script_.empty())
+      return fallback_;
     const Answer a = script_.front();
     script_.pop_front();
     return a;

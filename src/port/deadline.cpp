@@ -82,7 +82,8 @@ void SleepUntil(const CDeadline& deadline) {
   // slack while sleeping and sleep to the absolute time, never to a relative one
   // that a signal would restart from scratch.
   const int slack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
-  if (slack > 1) prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+  if (slack > 1)
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
   for (;;) {
     const CDeadline::Clock::time_point now = CDeadline::Clock::now();
     if (deadline.HasPassed(now)) {
@@ -96,7 +97,8 @@ void SleepUntil(const CDeadline& deadline) {
     ts.tv_nsec = static_cast<long>(at.count() % 1000000000);
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
   }
-  if (slack > 1) prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
+  if (slack > 1)
+    prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
 }
 
 }  // namespace pelmora::port

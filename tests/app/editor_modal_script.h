@@ -11,8 +11,8 @@
 #include <QWidget>
 #include <algorithm>
 #include <deque>
-#include <vector>
 #include <functional>
+#include <vector>
 
 namespace pelmora::app::test {
 
@@ -77,7 +77,8 @@ class ModalScript : public QObject {
     // for its own overwrite question to return first); give it time to go.
     const bool handled = std::any_of(handled_.begin(), handled_.end(),
                                      [modal](const QPointer<QWidget>& w) { return w == modal; });
-    if (handled && clock_.elapsed() <= 10000) return;
+    if (handled && clock_.elapsed() <= 10000)
+      return;
     if (steps_.empty() || !modal->inherits(steps_.front().className)) {
       if (steps_.empty() || clock_.elapsed() > 10000) {
         QString what = QString::fromUtf8(modal->metaObject()->className());

@@ -10,18 +10,16 @@ using namespace cli_test;
 class CliEdit : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pelmora-cli-edit-" + std::to_string(getpid()) + "-" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        fs::temp_directory_path() / ("pelmora-cli-edit-" + std::to_string(getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::copy(kSourceDir / "examples", dir_, fs::copy_options::recursive);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string Model() const { return (dir_ / "model" / "tr210.cfg").string(); }
-  std::string Setting(const std::string& name) const {
-    return (dir_ / "setting" / name).string();
-  }
+  std::string Setting(const std::string& name) const { return (dir_ / "setting" / name).string(); }
   std::vector<std::string> Edit(std::vector<std::string> args) const {
     args.insert(args.begin(), {"edit", Model()});
     return args;
@@ -58,9 +56,9 @@ TEST_F(CliEdit, RefusedEditsWriteNothing) {
        "\"Disable\"\n"},
   };
   for (const auto& c : cases) {
-    const RunResult r = RunCli(Edit({"--set", "Paper width", "58", "--set", c.name, c.value,
-                                     "--show", "--bin", bin, "--save-as", "x.cfg", "--workdir",
-                                     dir_.string()}));
+    const RunResult r =
+        RunCli(Edit({"--set", "Paper width", "58", "--set", c.name, c.value, "--show", "--bin", bin,
+                     "--save-as", "x.cfg", "--workdir", dir_.string()}));
     EXPECT_EQ(r.exitCode, 1) << c.name;
     EXPECT_EQ(r.err, c.message);
     EXPECT_EQ(r.out, "") << c.name;
@@ -70,8 +68,8 @@ TEST_F(CliEdit, RefusedEditsWriteNothing) {
 }
 
 TEST_F(CliEdit, SavedConfigurationLoadsWithTheEdits) {
-  const std::vector<std::string> sets = {"--set", "Paper width", "58", "--set", "Auto cutter",
-                                         "Disable"};
+  const std::vector<std::string> sets = {"--set", "Paper width", "58",
+                                         "--set", "Auto cutter", "Disable"};
   std::vector<std::string> args = sets;
   args.insert(args.end(), {"--show", "--save-as", "Shop.cfg", "--description",
                            "Counter \"A\", back\\room", "--workdir", dir_.string()});
@@ -95,7 +93,8 @@ TEST_F(CliEdit, SavedConfigurationLoadsWithTheEdits) {
   std::string a, b;
   while (std::getline(model, a)) {
     ASSERT_TRUE(std::getline(saved, b));
-    if (!a.empty() && a.back() == '\r') a.pop_back();
+    if (!a.empty() && a.back() == '\r')
+      a.pop_back();
     if (a.rfind("Description", 0) == 0) {
       EXPECT_EQ(b, "Description = \"Counter \\22A\\22, back\\5Croom\"");
     } else {
@@ -108,8 +107,8 @@ TEST_F(CliEdit, SavedConfigurationLoadsWithTheEdits) {
 
 TEST_F(CliEdit, ExistingNameNeedsOverwrite) {
   const auto save = [&](std::vector<std::string> extra) {
-    std::vector<std::string> args = {"--set", "Buzzer", "Off", "--save-as", "FRONT_counter.cfg",
-                                     "--workdir", dir_.string()};
+    std::vector<std::string> args = {
+        "--set", "Buzzer", "Off", "--save-as", "FRONT_counter.cfg", "--workdir", dir_.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     return RunCli(Edit(args));
   };

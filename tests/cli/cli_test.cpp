@@ -1,7 +1,5 @@
 // Runs the real pelmora-cli binary and checks its output byte for byte: the
 // output of `check` and `show` is a contract that scripts rely on.
-#include "cli_test_support.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -11,6 +9,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "cli_test_support.h"
 
 namespace {
 

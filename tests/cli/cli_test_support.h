@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <sstream>
+#include <string>
 #include <vector>
 
 extern char** environ;
@@ -38,7 +38,7 @@ inline std::string ReadWholeFile(const fs::path& path) {
 // Runs pelmora-cli with `args` and `extraEnv` added to the environment. Output
 // goes to temporary files rather than pipes, so a chatty child cannot block.
 inline RunResult RunCli(const std::vector<std::string>& args,
-                 const std::vector<std::string>& extraEnv = {}) {
+                        const std::vector<std::string>& extraEnv = {}) {
   RunResult result;
   char outName[] = "/tmp/pelmora-cli-out-XXXXXX";
   char errName[] = "/tmp/pelmora-cli-err-XXXXXX";

@@ -19,12 +19,9 @@ TEST(ImageTest, BlockFromLine) {
     std::string data;
     std::string dump;
   } rows[] = {
-      {"12xx34", "0030:12(FF)34"},
-      {"aB", "0030:AB"},
-      {"XX", "0030:(FF)"},
-      {"x5", "0030:F5"},
-      {"5X", "0030:(5F)"},
-      {std::string(64, '7'), "0030:" + std::string(64, '7')},
+      {"12xx34", "0030:12(FF)34"}, {"aB", "0030:AB"},
+      {"XX", "0030:(FF)"},         {"x5", "0030:F5"},
+      {"5X", "0030:(5F)"},         {std::string(64, '7'), "0030:" + std::string(64, '7')},
   };
   for (const auto& r : rows) {
     CStatDataObj model;
@@ -123,12 +120,18 @@ CItem Make(std::uint32_t type, std::uint32_t address) {
   item.address = address;
   return item;
 }
-CItem Number(std::uint32_t first, std::uint32_t last = 0) { return Make(kNumberItem, first << 16 | last); }
-CItem Bit(std::uint32_t byte, std::uint32_t bit) { return Make(kBitItem, byte << 16 | bit); }
+CItem Number(std::uint32_t first, std::uint32_t last = 0) {
+  return Make(kNumberItem, first << 16 | last);
+}
+CItem Bit(std::uint32_t byte, std::uint32_t bit) {
+  return Make(kBitItem, byte << 16 | bit);
+}
 CSetEntry BitTarget(std::uint32_t byte, std::uint32_t bit) {
   return {.kind = CSetEntry::kBit, .bitTarget = byte << 16 | bit, .data = 1};
 }
-CSetEntry ByteTarget(std::uint32_t byte) { return {.kind = CSetEntry::kByte, .byteTarget = byte << 16, .data = 1}; }
+CSetEntry ByteTarget(std::uint32_t byte) {
+  return {.kind = CSetEntry::kByte, .byteTarget = byte << 16, .data = 1};
+}
 CItem Code(std::uint32_t first, std::vector<std::vector<CSetEntry>> choices) {
   CItem item = Make(kCodeItem, first << 16);
   for (auto& sets : choices) item.choices.push_back({.name = "c", .sets = std::move(sets)});
@@ -157,8 +160,10 @@ TEST(ImageTest, MarkChangeable) {
       {"number, last below first", Number(0x13, 0x11), 1},
       {"number, missing", Number(0x50), 0},
       {"code without targets", Code(0x21, {{}, {}}), 1},
-      {"most targets decide", Code(0, {{ByteTarget(0x50)}, {BitTarget(0x20, 0), ByteTarget(0x21)}}), 1},
-      {"most targets lock", Code(0, {{BitTarget(0x20, 0)}, {BitTarget(0x20, 1), ByteTarget(0x21)}}), 0},
+      {"most targets decide", Code(0, {{ByteTarget(0x50)}, {BitTarget(0x20, 0), ByteTarget(0x21)}}),
+       1},
+      {"most targets lock", Code(0, {{BitTarget(0x20, 0)}, {BitTarget(0x20, 1), ByteTarget(0x21)}}),
+       0},
       {"first of equal counts",
        Code(0, {{BitTarget(0x20, 0), ByteTarget(0x21)}, {ByteTarget(0x50), ByteTarget(0x21)}}), 1},
       {"first of equal counts locks",
@@ -207,7 +212,9 @@ TEST(ImageTest, LoadBuildsImagesAndFlags) {
   };
   for (const auto& r : rows) {
     Loader l;
-    ASSERT_EQ(l.Load(Cfg{.standard = items, .defaults = "0010:05xx\n0020:0607\n", .mask = "0010:01\n",
+    ASSERT_EQ(l.Load(Cfg{.standard = items,
+                         .defaults = "0010:05xx\n0020:0607\n",
+                         .mask = "0010:01\n",
                          .setData = r.setData}
                          .Text()),
               kResultOk)
@@ -228,7 +235,8 @@ TEST(ImageTest, LoadBuildsImagesAndFlags) {
     const auto& it = l.model.BasicItems();
     ASSERT_EQ(it.size(), 5u);
     const std::uint32_t expected[] = {1, 0, 1, 0, 0};
-    for (std::size_t i = 0; i < it.size(); ++i) EXPECT_EQ(it[i].changeable, expected[i]) << r.what << " " << it[i].name;
+    for (std::size_t i = 0; i < it.size(); ++i)
+      EXPECT_EQ(it[i].changeable, expected[i]) << r.what << " " << it[i].name;
   }
 }
 

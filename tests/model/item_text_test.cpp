@@ -1,6 +1,8 @@
 // Value encoding: bytes to display text, text to bytes, and the typed-number check.
 // Every test runs under the C locale and under a German one, whose decimal comma
 // must not leak into the texts.
+#include "model/item_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -11,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "model/item_text.h"
 #include "model_test_support.h"
 
 namespace pelmora::model::test {
@@ -24,12 +25,14 @@ class ItemTextTest : public ::testing::TestWithParam<const char*> {
   void SetUp() override {
     const char* name = GetParam();
     if (!std::setlocale(LC_ALL, name)) {
-      GTEST_SKIP() << "locale " << name << " is not installed; run scripts/install-deps.sh, which generates it";
+      GTEST_SKIP() << "locale " << name
+                   << " is not installed; run scripts/install-deps.sh, which generates it";
     }
     try {
       std::locale::global(std::locale(name));
     } catch (const std::runtime_error&) {
-      GTEST_SKIP() << "locale " << name << " is not installed; run scripts/install-deps.sh, which generates it";
+      GTEST_SKIP() << "locale " << name
+                   << " is not installed; run scripts/install-deps.sh, which generates it";
     }
     // The German run only means something if printf really writes a decimal comma.
     char buf[8];
@@ -45,7 +48,8 @@ class ItemTextTest : public ::testing::TestWithParam<const char*> {
 INSTANTIATE_TEST_SUITE_P(Locales, ItemTextTest, ::testing::Values("C", "de_DE.UTF-8"),
                          [](const auto& p) {
                            std::string n = p.param;
-                           for (char& c : n) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           for (char& c : n)
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return n;
                          });
 
@@ -105,19 +109,24 @@ CSetEntry BitSet(std::uint32_t byte, std::uint32_t bit, std::uint32_t data) {
 CSetEntry ByteSet(std::uint32_t byte, std::uint32_t data) {
   return {.kind = CSetEntry::kByte, .byteTarget = byte << 16, .data = data};
 }
-const CItem kMode = WithChoices(Make(kCodeItem, 0), {{"Fast", 0, 0, {BitSet(0x70, 0, 1), ByteSet(0x71, 3)}},
-                                                    {"Quiet", 0, 0, {BitSet(0x70, 0, 0), ByteSet(0x71, 1)}},
-                                                    {"Eco", 0, 0, {ByteSet(0x71, 2)}}});
+const CItem kMode =
+    WithChoices(Make(kCodeItem, 0), {{"Fast", 0, 0, {BitSet(0x70, 0, 1), ByteSet(0x71, 3)}},
+                                     {"Quiet", 0, 0, {BitSet(0x70, 0, 0), ByteSet(0x71, 1)}},
+                                     {"Eco", 0, 0, {ByteSet(0x71, 2)}}});
 CItem CodePair(std::uint32_t order) {
-  CItem item = WithChoices(Make(kCodeItem, 0x00600061),
-                           {{"A", 0, 0x0102, {}}, {"B", 0, 0x0201, {}}, {"Wide", 0, 0, {ByteSet(0x71, 5)}}});
+  CItem item =
+      WithChoices(Make(kCodeItem, 0x00600061),
+                  {{"A", 0, 0x0102, {}}, {"B", 0, 0x0201, {}}, {"Wide", 0, 0, {ByteSet(0x71, 5)}}});
   item.byteOrder = order;
   return item;
 }
 
 TEST_P(ItemTextTest, GetItemText) {
-  const CItem choices = WithChoices(Num(0x50, 0, 0, 255), {{"1/2", 0, 2, {}}, {"5", 0, 5, {}}, {"Auto", 0, 7, {}},
-                                                           {"2.5", 0, 3, {}}, {"Max", 0, 20, {}}});
+  const CItem choices = WithChoices(Num(0x50, 0, 0, 255), {{"1/2", 0, 2, {}},
+                                                           {"5", 0, 5, {}},
+                                                           {"Auto", 0, 7, {}},
+                                                           {"2.5", 0, 3, {}},
+                                                           {"Max", 0, 20, {}}});
   CItem withUnit = choices;
   withUnit.unit = "mm";
   const CItem signedChoice = WithChoices(Num(0x50, 0, -10, 10), {{"Off", 0, -1, {}}});
@@ -173,8 +182,14 @@ TEST_P(ItemTextTest, GetItemText) {
       {"uniq not matching", Uniq(Num(0x10, 0, 0, 255), 0x0000FFFF), {{0x10, "05"}}, "5 "},
       {"uniq flag clear", Uniq(Num(0x10, 0, 0, 255), 0x00000100, 0), {{0x10, "00"}}, "0 "},
       {"uniq on 2 bytes", Uniq(Num(0x10, 0x11, 0, 65535), 0x01000007), {{0x10, "0001"}}, "7 "},
-      {"uniq compares the low 16 bits", Uniq(Num(0x10, 0x13, 0, 100), 0x00000005), {{0x10, "00000100"}}, "5 "},
-      {"uniq before offset", Scaled(Uniq(Num(0x10, 0, 0, 255), 0x00000100), 1, 0, 10), {{0x10, "00"}}, "266 "},
+      {"uniq compares the low 16 bits",
+       Uniq(Num(0x10, 0x13, 0, 100), 0x00000005),
+       {{0x10, "00000100"}},
+       "5 "},
+      {"uniq before offset",
+       Scaled(Uniq(Num(0x10, 0, 0, 255), 0x00000100), 1, 0, 10),
+       {{0x10, "00"}},
+       "266 "},
       // Bytes that cannot be read show raw 0.
       {"missing bytes", Scaled(Num(0x10, 0, 0, 255), 1, 0, 5), {{0x20, "07"}}, "5 "},
       {"unknown byte", Scaled(Num(0x10, 0, 0, 255), 1, 0, 5), {{0x10, "xx"}}, "5 "},
@@ -222,21 +237,53 @@ TEST_P(ItemTextTest, SetItemText) {
       {"6553.5", kMm, {{0x20, "0000"}}, "6553.5", "0020:FFFF"},
       {"signed -2", Num(0x10, 0, -10, 10), {{0x10, "00"}}, "-2", "0010:FE"},
       {"half rounds up", Scaled(Num(0x10, 0, 0, 255), 2, 0), {{0x10, "00"}}, "1.25", "0010:03"},
-      {"negative half rounds down", Scaled(Num(0x10, 0, -9, 9), 2, 0), {{0x10, "00"}}, "-1.25", "0010:FD"},
+      {"negative half rounds down",
+       Scaled(Num(0x10, 0, -9, 9), 2, 0),
+       {{0x10, "00"}},
+       "-1.25",
+       "0010:FD"},
       {"plus sign", Num(0x10, 0, 0, 255), {{0x10, "00"}}, "+7", "0010:07"},
       {"offset", Scaled(Num(0x10, 0, 0, 255), 1, 0, -40), {{0x10, "00"}}, "10", "0010:32"},
-      {"offset and scale", Scaled(Num(0x10, 0, 0, 255), 10, 1, 20), {{0x10, "00"}}, "12", "0010:64"},
+      {"offset and scale",
+       Scaled(Num(0x10, 0, 0, 255), 10, 1, 20),
+       {{0x10, "00"}},
+       "12",
+       "0010:64"},
       {"scale 0 stores as 1", Scaled(Num(0x10, 0, 0, 255), 0, 0), {{0x10, "00"}}, "7", "0010:07"},
-      {"scale 0 with offset", Scaled(Num(0x10, 0, 0, 255), 0, 0, 3), {{0x10, "00"}}, "7", "0010:04"},
+      {"scale 0 with offset",
+       Scaled(Num(0x10, 0, 0, 255), 0, 0, 3),
+       {{0x10, "00"}},
+       "7",
+       "0010:04"},
       // Widths.
       {"cut to the item's width", Num(0x10, 0, 0, 255), {{0x10, "0000"}}, "300", "0010:2C00"},
-      {"no uniq, 4 bytes", Num(0x10, 0x13, 0, 100000), {{0x10, "FFFFFFFF"}}, "65536", "0010:00000100"},
-      {"3 bytes big-endian", BigEndian(Num(0x10, 0x12, 0, 100)), {{0x10, "000000"}}, "1193046", "0010:123456"},
-      {"across blocks", Num(0x10, 0x11, 0, 65535), {{0x10, "00"}, {0x11, "00"}}, "258", "0010:02 0011:01"},
+      {"no uniq, 4 bytes",
+       Num(0x10, 0x13, 0, 100000),
+       {{0x10, "FFFFFFFF"}},
+       "65536",
+       "0010:00000100"},
+      {"3 bytes big-endian",
+       BigEndian(Num(0x10, 0x12, 0, 100)),
+       {{0x10, "000000"}},
+       "1193046",
+       "0010:123456"},
+      {"across blocks",
+       Num(0x10, 0x11, 0, 65535),
+       {{0x10, "00"}, {0x11, "00"}},
+       "258",
+       "0010:02 0011:01"},
       {"outside the image", Num(0x99, 0, 0, 255), {{0x10, "00"}}, "5", "0010:00"},
       // uniq and choices.
-      {"uniq a becomes b", Uniq(Num(0x10, 0x11, 0, 65535), 0x00000100), {{0x10, "FFFF"}}, "0", "0010:0001"},
-      {"uniq flag clear", Uniq(Num(0x10, 0x11, 0, 65535), 0x00000100, 0), {{0x10, "FFFF"}}, "0", "0010:0000"},
+      {"uniq a becomes b",
+       Uniq(Num(0x10, 0x11, 0, 65535), 0x00000100),
+       {{0x10, "FFFF"}},
+       "0",
+       "0010:0001"},
+      {"uniq flag clear",
+       Uniq(Num(0x10, 0x11, 0, 65535), 0x00000100, 0),
+       {{0x10, "FFFF"}},
+       "0",
+       "0010:0000"},
       {"choice name before number", choices, {{0x10, "00"}}, "5", "0010:09"},
       {"choice name", choices, {{0x10, "00"}}, "Auto", "0010:07"},
       {"number beside choices", choices, {{0x10, "00"}}, "6", "0010:06"},
@@ -255,8 +302,15 @@ TEST_P(ItemTextTest, SetItemText) {
       {"set targets", kMode, {{0x70, "FF00"}}, "Quiet", "0070:FE01"},
       {"set targets other way", kMode, {{0x70, "0000"}}, "Fast", "0070:0103"},
       {"bit data other than 1 clears", twoBit, {{0x10, "FF"}}, "Two", "0010:FE"},
-      {"byte target, item width big-endian", CodePair(kBigEndian), {{0x70, "AAAAAAAA"}}, "Wide", "0070:AA0005AA"},
-      {"byte target, item width little-endian", CodePair(kLittleEndian), {{0x70, "AAAAAAAA"}}, "Wide",
+      {"byte target, item width big-endian",
+       CodePair(kBigEndian),
+       {{0x70, "AAAAAAAA"}},
+       "Wide",
+       "0070:AA0005AA"},
+      {"byte target, item width little-endian",
+       CodePair(kLittleEndian),
+       {{0x70, "AAAAAAAA"}},
+       "Wide",
        "0070:AA0500AA"},
   };
   for (const auto& r : rows) {
@@ -277,7 +331,8 @@ TEST_P(ItemTextTest, TextRoundTrip) {
       model.BuildImage(Lines{{0x20, data}});
       std::string text = GetItemText(model, item);
       ASSERT_FALSE(text.empty());
-      if (const auto blank = text.find(' '); blank != std::string::npos) text.erase(blank);
+      if (const auto blank = text.find(' '); blank != std::string::npos)
+        text.erase(blank);
       const std::string before = Dump(model.CurrentImage());
       SetItemText(model, item, text);
       EXPECT_EQ(Dump(model.CurrentImage()), before) << text;
@@ -291,9 +346,24 @@ TEST_P(ItemTextTest, CheckValue) {
     std::vector<std::pair<const char*, int>> texts;
   } rows[] = {
       {kMm,
-       {{"6553.5", 1}, {"6553.6", 0}, {"-1", 0}, {"", 1}, {"+5", 1}, {"5.", 1}, {".5", 1}, {"12.5", 1},
-        {"5-", 0}, {"1.2.3", 0}, {"1e3", 0}, {" 5", 0}, {"5 ", 0}, {"1,5", 0}, {"--5", 0}, {"+-5", 0},
-        {"0x10", 0}, {"a", 0}}},
+       {{"6553.5", 1},
+        {"6553.6", 0},
+        {"-1", 0},
+        {"", 1},
+        {"+5", 1},
+        {"5.", 1},
+        {".5", 1},
+        {"12.5", 1},
+        {"5-", 0},
+        {"1.2.3", 0},
+        {"1e3", 0},
+        {" 5", 0},
+        {"5 ", 0},
+        {"1,5", 0},
+        {"--5", 0},
+        {"+-5", 0},
+        {"0x10", 0},
+        {"a", 0}}},
       {Num(0x10, 0, 0, 300), {{"255", 1}, {"256", 0}, {"300", 0}}},
       {Num(0x01, 0, 0, 1000), {{"255", 1}, {"256", 0}}},
       {Num(0x10, 0, -200, 200), {{"-128", 1}, {"-129", 0}, {"127", 1}, {"128", 0}}},
@@ -301,7 +371,8 @@ TEST_P(ItemTextTest, CheckValue) {
       {Num(0x10, 0x11, -40000, 40000), {{"-32768", 1}, {"-32769", 0}, {"32767", 1}, {"32768", 0}}},
       {Num(0x10, 0x12, 0, 20000000), {{"16777215", 1}, {"16777216", 0}}},
       {Scaled(Num(0x10, 0, 0, 255), 1, 0, -40), {{"-40", 1}, {"-41", 0}, {"215", 1}, {"216", 0}}},
-      {Scaled(Num(0x10, 0, 1, 12), 10, 1), {{"0.05", 0}, {"0.1", 1}, {"1.1", 1}, {"1.25", 0}, {"1.5", 0}}},
+      {Scaled(Num(0x10, 0, 1, 12), 10, 1),
+       {{"0.05", 0}, {"0.1", 1}, {"1.1", 1}, {"1.25", 0}, {"1.5", 0}}},
       {Num(0x10, 0, 0, 0), {{"0", 1}, {"1", 0}}},
       {Scaled(Make(kNumberItem, 0x00100000), 1, 0), {{"0", 1}, {"-1", 0}, {"1", 0}}},
   };

@@ -5,8 +5,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -21,7 +21,8 @@ namespace pelmora::model::test {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pelmora-model-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pelmora-model-XXXXXX").string();
     path_ = ::mkdtemp(pattern.data()) ? pattern : std::string{};
   }
   ~TempDir() {
@@ -62,10 +63,12 @@ struct Cfg {
   std::string Text() const {
     std::string t = version + cmdLine + modelName + interfaces + driverName + extraHeader;
     t += standardLine + standard + "[End]\n";
-    if (!advance.empty()) t += "[Advance]\n" + advance + "[End]\n";
+    if (!advance.empty())
+      t += "[Advance]\n" + advance + "[End]\n";
     t += "[Default]\n" + defaults + "[End]\n";
     t += "[Mask]\n" + mask + "[End]\n";
-    if (!setData.empty()) t += "[SetData]\n" + setData + "[End]\n";
+    if (!setData.empty())
+      t += "[SetData]\n" + setData + "[End]\n";
     return t + tail;
   }
 };
@@ -81,9 +84,11 @@ inline std::uint32_t EofLine(const std::string& text) {
 inline std::uint32_t LineOf(const std::string& text, const std::string& prefix) {
   std::uint32_t line = 1;
   for (std::size_t pos = 0; pos < text.size(); ++line) {
-    if (text.compare(pos, prefix.size(), prefix) == 0) return line;
+    if (text.compare(pos, prefix.size(), prefix) == 0)
+      return line;
     pos = text.find('\n', pos);
-    if (pos == std::string::npos) break;
+    if (pos == std::string::npos)
+      break;
     ++pos;
   }
   return 0;

@@ -65,11 +65,22 @@ TEST(ReaderTest, VersionCheck) {
     const char* value;
     int result;
   } rows[] = {
-      {"0110", kResultOk},  {"1", kResultOk},    {"01", kResultOk},    {"0100", kResultOk},
-      {"0105", kResultOk},  {"0109", kResultOk}, {"0110 ! now", kResultOk},
-      {"1.10", kResultBadVersion}, {"110", kResultBadVersion},  {"0111", kResultBadVersion},
-      {"01100", kResultBadVersion}, {"0010", kResultBadVersion}, {"0210", kResultBadVersion},
-      {"10", kResultBadVersion},   {"011a", kResultBadVersion}, {"+110", kResultBadVersion},
+      {"0110", kResultOk},
+      {"1", kResultOk},
+      {"01", kResultOk},
+      {"0100", kResultOk},
+      {"0105", kResultOk},
+      {"0109", kResultOk},
+      {"0110 ! now", kResultOk},
+      {"1.10", kResultBadVersion},
+      {"110", kResultBadVersion},
+      {"0111", kResultBadVersion},
+      {"01100", kResultBadVersion},
+      {"0010", kResultBadVersion},
+      {"0210", kResultBadVersion},
+      {"10", kResultBadVersion},
+      {"011a", kResultBadVersion},
+      {"+110", kResultBadVersion},
   };
   for (const auto& r : rows) {
     Loader l;
@@ -90,10 +101,17 @@ TEST(ReaderTest, HeaderErrors) {
       {"no DriverName", {.driverName = ""}, 0x10000010, nullptr},
       {"no header at all",
        {.version = "", .cmdLine = "", .modelName = "", .interfaces = "", .driverName = ""},
-       0x1000001F, nullptr},
+       0x1000001F,
+       nullptr},
       {"empty CmdLine", {.cmdLine = "CmdLine = \n"}, 0x10000002, "CmdLine"},
-      {"ModelName entry unquoted", {.modelName = "ModelName = \"A\", B\n"}, 0x10000004, "ModelName"},
-      {"ModelName junk after quote", {.modelName = "ModelName = \"A\" x\n"}, 0x10000004, "ModelName"},
+      {"ModelName entry unquoted",
+       {.modelName = "ModelName = \"A\", B\n"},
+       0x10000004,
+       "ModelName"},
+      {"ModelName junk after quote",
+       {.modelName = "ModelName = \"A\" x\n"},
+       0x10000004,
+       "ModelName"},
       {"ModelName empty", {.modelName = "ModelName = \n"}, 0x10000004, "ModelName"},
       {"Interface unquoted", {.interfaces = "Interface = Serial\n"}, 0x10000008, "Interface"},
       {"DriverName unquoted", {.driverName = "DriverName = TAVEN\n"}, 0x10000010, "DriverName"},
@@ -109,8 +127,9 @@ TEST(ReaderTest, HeaderErrors) {
 
 TEST(ReaderTest, HeaderLinesAccepted) {
   const char* rows[] = {
-      "Edian = Big\n", "edian = BIG\n", "EDIAN = little\n", "stray\n", "\"Quoted\" = 1\n",
-      "Foo =\n", "Foo = bar\n", "PrinterName = \"Front desk\"\n", "   Foo\t=\tbar\n",
+      "Edian = Big\n",    "edian = BIG\n", "EDIAN = little\n", "stray\n",
+      "\"Quoted\" = 1\n", "Foo =\n",       "Foo = bar\n",      "PrinterName = \"Front desk\"\n",
+      "   Foo\t=\tbar\n",
       "Foo = a , b\n",  // a blank before a comma is removed
   };
   for (const char* r : rows) {
@@ -170,15 +189,16 @@ TEST(ReaderTest, ByteTemplates) {
     // The row's line comes after the base CmdLine, so for CmdLine it is also the last value.
     const Cfg cfg{.extraHeader = std::string(r.line) + "\n"};
     if (r.bytes.empty()) {
-      const std::string whole = std::string(r.line) + "\n";  // a prefix of the base CmdLine must not match
+      const std::string whole =
+          std::string(r.line) + "\n";  // a prefix of the base CmdLine must not match
       Expect({r.line, cfg, r.code, whole.c_str()});
       continue;
     }
     Loader l;
     ASSERT_EQ(l.Load(cfg.Text()), kResultOk) << r.line;
     std::uint8_t buf[CStatDataObj::kTemplateMax] = {};
-    const std::uint32_t n = r.which == kWrite  ? l.model.GetWriteTemplate(buf)
-                            : r.which == kRead ? l.model.GetReadTemplate(buf)
+    const std::uint32_t n = r.which == kWrite   ? l.model.GetWriteTemplate(buf)
+                            : r.which == kRead  ? l.model.GetReadTemplate(buf)
                             : r.which == kReset ? l.model.GetResetCommand(buf)
                                                 : l.model.GetInitCommand(buf);
     EXPECT_EQ(std::vector<std::uint8_t>(buf, buf + n), r.bytes) << r.line;
@@ -190,7 +210,8 @@ TEST(ReaderTest, TemplatesOver260BytesAreRefused) {
     std::string ok, tooLong;
     std::uint32_t code;
   } rows[] = {
-      {"CmdLine = " + Repeat("1B", 258) + "MMXX", "CmdLine = " + Repeat("1B", 259) + "MMXX", 0x10000002},
+      {"CmdLine = " + Repeat("1B", 258) + "MMXX", "CmdLine = " + Repeat("1B", 259) + "MMXX",
+       0x10000002},
       {"GetCmd = " + Repeat("1B", 259) + "MM", "GetCmd = " + Repeat("1B", 260) + "MM", 0x10000000},
       {"RstCmd = " + Repeat("1B", 260), "RstCmd = " + Repeat("1B", 261), 0x10000000},
       {"InitLine = " + Repeat("1B", 260), "InitLine = " + Repeat("1B", 261), 0x10000000},
@@ -198,16 +219,18 @@ TEST(ReaderTest, TemplatesOver260BytesAreRefused) {
   for (const auto& r : rows) {
     Loader l;
     EXPECT_EQ(l.Load(Cfg{.extraHeader = r.ok + "\n"}.Text()), kResultOk) << r.ok.substr(0, 12);
-    Expect({"261 bytes", {.extraHeader = r.tooLong + "\n"}, r.code, r.tooLong.substr(0, 20).c_str()});
+    Expect(
+        {"261 bytes", {.extraHeader = r.tooLong + "\n"}, r.code, r.tooLong.substr(0, 20).c_str()});
   }
 }
 
 TEST(ReaderTest, NameListsAndDriverName) {
   Loader l;
-  ASSERT_EQ(l.Load(Cfg{.modelName = "ModelName = \"T1, rev B\", \"T2  X\",\"T3\"\nModelName = \"T4\"\n",
-                       .interfaces = "Interface = \"Serial\", \"USB\"\n"}
-                       .Text()),
-            kResultOk);
+  ASSERT_EQ(
+      l.Load(Cfg{.modelName = "ModelName = \"T1, rev B\", \"T2  X\",\"T3\"\nModelName = \"T4\"\n",
+                 .interfaces = "Interface = \"Serial\", \"USB\"\n"}
+                 .Text()),
+      kResultOk);
   EXPECT_EQ(l.model.ModelNames(), (std::vector<std::string>{"T1, rev B", "T2  X", "T3", "T4"}));
   EXPECT_EQ(l.model.Interfaces(), (std::vector<std::string>{"Serial", "USB"}));
   std::string out;
@@ -362,9 +385,14 @@ TEST(ReaderTest, EndOfFileChecks) {
       {"no [Option]", {.tail = ""}, 0x80010000, nullptr},
       {"last [End] without line feed", {.tail = "[Option]\n[End]"}, 0x80010000, nullptr},
       {"0xFF before [Option]", {.tail = "\xFF[Option]\n[End]\n"}, 0x80010000, nullptr},
-      {"0xFF inside the [End] line", {.tail = "[Option]\n[En\xFF" "d]\n"}, 0x80010000, nullptr},
+      {"0xFF inside the [End] line",
+       {.tail = "[Option]\n[En\xFF"
+                "d]\n"},
+       0x80010000,
+       nullptr},
       {"0xFF inside the header",
-       {.extraHeader = "Foo = b\xFF" "ar\n"},
+       {.extraHeader = "Foo = b\xFF"
+                       "ar\n"},
        0x20000100 | 0x40001000 | 0x40002000 | 0x80010000,
        nullptr},
   };
@@ -381,7 +409,9 @@ TEST(ReaderTest, ClosingSectionsAndEndOfText) {
       {"[SetData] ended instead of [Option]", {.setData = "0010:07\n", .tail = ""}},
       {"[SetData] ended, [Option] open", {.setData = "0010:07\n", .tail = "[Option]\n"}},
       {"last line without line feed is ignored", {.tail = Cfg{}.tail + "Foo = a b"}},
-      {"text after a 0xFF byte is ignored", {.tail = Cfg{}.tail + "\xFF" "Foo = a b\n[Mask]\nzz\n"}},
+      {"text after a 0xFF byte is ignored",
+       {.tail = Cfg{}.tail + "\xFF"
+                             "Foo = a b\n[Mask]\nzz\n"}},
   };
   for (const auto& r : rows) {
     Loader l;
@@ -402,10 +432,18 @@ TEST(ReaderTest, LineLength) {
       {"1024 and CRs", {.extraHeader = "\r" + comment(1024) + "\r\r\n"}, 0, nullptr},
       {"1024 data and a comment", {.defaults = "0010:05" + comment(1017) + "\n"}, 0, nullptr},
       {"1025 in the header", {.extraHeader = comment(1025) + "\n"}, 0x10000000, "!ccc"},
-      {"1025 in [Standard]", {.standard = Cfg{}.standard + comment(1025) + "\n"}, 0x20000100, "!ccc"},
+      {"1025 in [Standard]",
+       {.standard = Cfg{}.standard + comment(1025) + "\n"},
+       0x20000100,
+       "!ccc"},
       {"1025 in [Mask]", {.mask = "0010:05" + comment(1018) + "\n"}, 0x40002000, "0010:05!"},
-      {"1025 in [Option]", {.tail = "[Option]\n" + comment(1025) + "\n[End]\n"}, 0x80010000, "!ccc"},
-      {"1025 with leading blanks", {.extraHeader = std::string(1020, ' ') + "a = b\n"}, 0x10000000,
+      {"1025 in [Option]",
+       {.tail = "[Option]\n" + comment(1025) + "\n[End]\n"},
+       0x80010000,
+       "!ccc"},
+      {"1025 with leading blanks",
+       {.extraHeader = std::string(1020, ' ') + "a = b\n"},
+       0x10000000,
        "   "},
   };
   for (const auto& r : rows) {
