@@ -85,7 +85,8 @@ void MakeParentFolders(const std::string& path) {
 int OpenLogFile(const std::string& path) {
   // O_NOFOLLOW: a symbolic link planted at the log path must not redirect our
   // writes. O_NONBLOCK keeps a FIFO there from blocking the open; anything but a
-  // regular file is refused below.
+  // regular file is refused below, and so is a hard link, which would let whoever
+  // planted it have our lines land in a file of theirs as a symbolic link would.
   constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
   int fd = open(path.c_str(), kFlags, 0600);
   if (fd < 0 && errno == ENOENT) {
@@ -96,7 +97,7 @@ int OpenLogFile(const std::string& path) {
     return -1;
   }
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
     close(fd);
     return -1;
   }

@@ -124,7 +124,7 @@ TEST_F(DebugLogTest, DisabledLogCreatesNoFileButScopesStillCount) {
   EXPECT_EQ(Log(), "0000052331:   shown\n");
 }
 
-TEST_F(DebugLogTest, SymlinkAtLogPathIsNotFollowed) {
+TEST_F(DebugLogTest, LinkAtLogPathIsNotFollowed) {
   const std::string target = dir_ / "target";
   WriteFile(target, "keep me\n");
   std::filesystem::create_symlink(target, logPath_);
@@ -138,6 +138,12 @@ TEST_F(DebugLogTest, SymlinkAtLogPathIsNotFollowed) {
   std::filesystem::create_symlink(missing, logPath_);
   CDebugLog("scope").Output("line\n");
   EXPECT_FALSE(std::filesystem::exists(missing));
+
+  // Nor may a hard link to another file take the lines.
+  std::filesystem::remove(logPath_);
+  std::filesystem::create_hard_link(target, logPath_);
+  CDebugLog("scope").Output("line\n");
+  EXPECT_EQ(ReadFile(target), "keep me\n");
 }
 
 TEST_F(DebugLogTest, FifoAtLogPathDoesNotBlock) {
