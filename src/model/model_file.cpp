@@ -285,16 +285,22 @@ std::uint32_t SectionCode(std::string_view name) {
   return 0;
 }
 
-int CModelFile::ParseSectionLine(std::string_view line) {
+bool ApplySectionLine(std::string_view line, std::uint32_t& section, std::uint32_t& ended) {
   std::string name;
-  if (!ParseSectionName(line, name)) {
+  if (!ParseSectionName(line, name))
+    return false;
+  if (EqualsNoCase(name, "End")) {
+    ended |= section >> 4;
+  } else if (const std::uint32_t code = SectionCode(name)) {
+    section = code;
+  }
+  return true;
+}
+
+int CModelFile::ParseSectionLine(std::string_view line) {
+  if (!ApplySectionLine(line, section_, ended_)) {
     errorCode_ = section_;
     return kResultFormError;
-  }
-  if (EqualsNoCase(name, "End")) {
-    ended_ |= section_ >> 4;
-  } else if (const std::uint32_t code = SectionCode(name)) {
-    section_ = code;
   }
   firstLine_ = true;
   return kResultOk;

@@ -122,6 +122,13 @@ class CModelFile {
 bool ParseSectionName(std::string_view line, std::string& name);
 // The section code for a section name (ignoring case), or 0 for any other name.
 std::uint32_t SectionCode(std::string_view name);
+// What a section line does to the reader's current section and its set of
+// ended sections (section codes shifted right by 4): a known name becomes the
+// current section, `[End]` ends the current one but leaves it current, and any
+// other name changes nothing. False, with nothing changed, when the line is
+// malformed. Everything that walks a file by sections goes through this, so
+// they all agree with the reader on which section a line belongs to.
+bool ApplySectionLine(std::string_view line, std::uint32_t& section, std::uint32_t& ended);
 
 // The entry of `folder` whose name equals `name` ignoring case (the exact name
 // when there is one), or an empty string.

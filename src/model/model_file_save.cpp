@@ -180,54 +180,53 @@ std::string CModelFile::WriteSettingCopy(std::string_view description) const {
               fileSetLayout_[i].second == setLines[i].data.size();
   }
 
-  enum class Section { kNone, kOption, kSetData } section = Section::kNone;
-  bool setDataEnded = false;
+  // The lines are read twice in step: raw, to be copied, and as the reader sees
+  // them (comment removed, trimmed; empty lines skipped, which the line numbers
+  // tell), so that sections and data lines are told apart exactly as on load.
+  std::uint32_t section = kSectionHeader;
+  std::uint32_t ended = 0;
   std::size_t next = 0;  // next set line to write
-  CLineReader reader(Text());
-  std::string name;
+  CLineReader raws(Text());
+  CLineReader lines(Text());
+  std::string_view line;
+  CLineReader::Status status = lines.Next(line);
   std::string_view raw;
-  while (reader.NextRaw(raw)) {
-    std::string_view line = detail::TrimLeft(raw);
-    const std::size_t comment = line.find('!');
-    std::string_view content = detail::TrimBlanks(
-        line.substr(0, comment == std::string_view::npos ? line.size() : comment));
-    if (!line.empty() && line.front() == '[' && ParseSectionName(line, name)) {
-      if (EqualsNoCase(name, "Option")) {
-        section = Section::kOption;
-      } else if (EqualsNoCase(name, "SetData")) {
-        section = Section::kSetData;
-      } else {
-        if (section == Section::kSetData)
-          setDataEnded = true;
-        section = Section::kNone;
-      }
-    } else if (section == Section::kOption && !line.empty() && line.front() != '!' &&
+  while (raws.NextRaw(raw)) {
+    std::string_view content;  // the line as the reader sees it; empty when it skips it
+    const bool seen = status != CLineReader::kEndOfFile && lines.LineNumber() == raws.LineNumber();
+    if (seen)
+      content = line;
+    if (!content.empty() && content.front() == '[') {
+      ApplySectionLine(content, section, ended);
+      out.append(raw);
+    } else if (section == kSectionOption && !content.empty() &&
                raw.find('"') != std::string_view::npos) {
       PutDescription(out, raw, description);
-      out += '\n';
+    } else if (section == kSectionSetData && !content.empty() && !inPlace) {
+      // A data line of a [SetData] laid out otherwise: the block at the end replaces it.
+      if (seen)
+        status = lines.Next(line);
       continue;
-    } else if (section == Section::kSetData && !content.empty()) {
-      if (!inPlace)
-        continue;  // replaced by the block written at the end
-      if (next < setLines.size()) {
-        std::string copy(raw);
-        const std::size_t colon = copy.find(':');
-        const std::string& data = setLines[next++].data;
-        if (colon != std::string::npos)
-          copy.replace(colon + 1, data.size(), data);
-        out += copy;
-        out += '\n';
-        continue;
-      }
+    } else if (section == kSectionSetData && !content.empty() && next < setLines.size()) {
+      const std::size_t colon = raw.find(':');
+      const std::string& data = setLines[next++].data;
+      const std::size_t at = out.size();
+      out.append(raw);
+      if (colon != std::string_view::npos)
+        out.replace(at + colon + 1, data.size(), data);
+    } else {
+      out.append(raw);
     }
-    out.append(raw);
     out += '\n';
+    if (seen)
+      status = lines.Next(line);
   }
 
   // Set lines not yet written go into a [SetData] block at the end.
   if (next < setLines.size()) {
-    if (section != Section::kSetData || setDataEnded || !inPlace)
+    if (section != kSectionSetData || (ended & kSectionSetData >> 4) != 0 || !inPlace) {
       out += "[SetData]\n";
+    }
     for (; next < setLines.size(); ++next) AppendSetLine(out, setLines[next]);
     out += "[End]\n";
   }
