@@ -1,14 +1,30 @@
 #include "file_ops.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace pelmora::model::detail {
 
 namespace {
 
-FileOps g_ops{::write, ::fsync, ::close, ::rename};
+int Rename(const char* from, const char* to, bool replace) {
+  if (replace)
+    return ::rename(from, to);
+  if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+    return 0;
+  if (errno != EINVAL && errno != ENOSYS)
+    return -1;
+  // File systems without that flag: a hard link fails as well when the name is taken.
+  if (::link(from, to) != 0)
+    return -1;
+  ::unlink(from);
+  return 0;
+}
+
+FileOps g_ops{::write, ::fsync, ::close, Rename};
 
 }  // namespace
 

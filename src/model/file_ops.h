@@ -12,7 +12,8 @@ struct FileOps {
   ssize_t (*write)(int fd, const void* data, std::size_t size);
   int (*fsync)(int fd);
   int (*close)(int fd);
-  int (*rename)(const char* from, const char* to);
+  // With `replace` false, fails with EEXIST instead of replacing `to`.
+  int (*rename)(const char* from, const char* to, bool replace);
 };
 
 // The calls in force; the real ones unless a test replaced them.

@@ -67,6 +67,10 @@ class CModelFile {
   // before it replaces a file of that name, compared ignoring case);
   // OverwriteSetting replaces it. Both return 1 when the file was written, else 0
   // after telling `owner` why; a failed save leaves any previous file as it was.
+  // Of two saves under one new name at once (also in other processes, and in
+  // names differing only in case) one wins and the other is told "The same file
+  // already exists.". Each save first removes the temporary files that killed
+  // saves left in the folder.
   void RefreshSetData();
   std::string WriteSettingCopy(std::string_view description) const;
   int SaveSetting(IUserPrompt& owner, const std::string& base, const std::string& name,
@@ -89,7 +93,7 @@ class CModelFile {
   int List(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std::string& folder,
            bool byPrinter);
   int WriteSetting(IUserPrompt& owner, const std::string& folder, const std::string& name,
-                   const std::string& replaced, std::string_view description);
+                   bool replace, std::string_view description);
 
   CStatDataObj* model_ = nullptr;
   int fd_ = -1;

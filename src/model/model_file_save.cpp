@@ -2,6 +2,7 @@
 // source text with them and the description put in, and the file written safely.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "file_ops.h"
+#include "atomic_file.h"
 #include "model_file.h"
 #include "result_codes.h"
 #include "text_rules.h"
@@ -71,60 +72,70 @@ void AppendSetLine(std::string& out, const CDataLine& line) {
   out += '\n';
 }
 
-// Writes `text` to a fresh file beside `target` and renames it over `target`, so
-// that `target` is always either the old or the new content. `previous` is the
-// file being replaced (it may differ from `target` in case). On failure the
-// temporary file is removed and `error` names the cause.
-bool WriteFileAtomically(const std::string& folder, const std::string& target,
-                         const std::string& previous, std::string_view text, std::string& error) {
-  const detail::FileOps& ops = detail::CurrentFileOps();
-  // The new file keeps the permissions of the one it replaces.
-  mode_t mode = 0;
-  struct stat st {};
-  if (::stat(previous.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+constexpr std::string_view kSameFile = "The same file already exists.";
+
+// Hidden and not ending in .cfg, so no listing ever shows a temporary file.
+constexpr std::string_view kTempPrefix = ".temp.cfg.";
+
+// An exclusive flock on the setting folder, held while a save looks for names and
+// renames (so that two saves cannot both find a name free, and `n.cfg` and `N.CFG`
+// never both appear), and while it cleans up and creates its temporary file.
+class CFolderLock {
+ public:
+  explicit CFolderLock(const std::string& folder)
+      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        error_ = errno;
+        break;
+      }
+    }
   }
-  // A hidden name that does not end in .cfg, so no listing ever shows it.
-  std::string temp = folder + "/.temp.cfg.XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = folder + ": " + std::strerror(errno);
-    return false;
+  ~CFolderLock() {
+    if (fd_ >= 0)
+      ::close(fd_);
   }
-  auto fail = [&](const std::string& what, int err, bool open) {
-    if (open)
-      ops.close(fd);
-    ::unlink(temp.c_str());
-    error = what + ": " + std::strerror(err);
-    return false;
-  };
-  if (::fchmod(fd, mode) != 0)
-    return fail(temp, errno, true);
-  for (std::size_t done = 0; done < text.size();) {
-    const ssize_t n = ops.write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR)
+  CFolderLock(const CFolderLock&) = delete;
+  CFolderLock& operator=(const CFolderLock&) = delete;
+
+  int Fd() const { return fd_; }
+  // 0 when the lock is held, else the errno that prevented it.
+  int Error() const { return error_; }
+
+ private:
+  int fd_;
+  int error_ = 0;
+};
+
+// Removes the temporary files that saves killed midway left in the folder. A save
+// still running holds a lock on its own, so only files whose lock can be taken go.
+// Runs under the folder lock, under which every save creates and locks its file.
+void RemoveStaleTemporaryFiles(int folderFd) {
+  const int listFd = ::dup(folderFd);
+  if (listFd < 0)
+    return;
+  DIR* dir = ::fdopendir(listFd);
+  if (dir == nullptr) {
+    ::close(listFd);
+    return;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!std::string_view(entry->d_name).starts_with(kTempPrefix))
       continue;
-    if (n <= 0)
-      return fail(temp, n == 0 ? ENOSPC : errno, true);
-    done += static_cast<std::size_t>(n);
+    const int fd = ::openat(folderFd, entry->d_name,
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+      continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlinkat(folderFd, entry->d_name, 0);
+    ::close(fd);
   }
-  if (ops.fsync(fd) != 0)
-    return fail(temp, errno, true);
-  if (ops.close(fd) != 0)
-    return fail(temp, errno, false);
-  if (ops.rename(temp.c_str(), target.c_str()) != 0)
-    return fail(target, errno, false);
-  // Make the rename itself durable; the new content is in place either way.
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
+  ::closedir(dir);
 }
 
 }  // namespace
@@ -249,34 +260,65 @@ int CModelFile::SaveSetting(IUserPrompt& owner, const std::string& base, const s
               Buttons::kOk);
     return 0;
   }
-  return WriteSetting(owner, folder, name, {}, description);
+  return WriteSetting(owner, folder, name, false, description);
 }
 
 int CModelFile::OverwriteSetting(IUserPrompt& owner, const std::string& base,
                                  const std::string& name, std::string_view description) {
-  const std::string folder = base + "/setting";
-  return WriteSetting(owner, folder, name, FindNameIgnoringCase(folder, name), description);
+  return WriteSetting(owner, base + "/setting", name, true, description);
 }
 
 int CModelFile::WriteSetting(IUserPrompt& owner, const std::string& folder, const std::string& name,
-                             const std::string& replaced, std::string_view description) {
+                             bool replace, std::string_view description) {
   // The set lines stand for the last saved state (Restore Setting returns to
   // them), so they keep it when this save fails.
   std::vector<CDataLine> saved = model_ ? model_->SetLines() : std::vector<CDataLine>();
+  auto fail = [&](const std::string& message) {
+    if (model_ != nullptr)
+      model_->SetLines() = std::move(saved);
+    owner.Ask("Pelmora", message, Buttons::kOk);
+    return 0;
+  };
+  auto failed = [&](const std::string& path, int error) {
+    return fail(std::string(kSaveFailed) + "\n" + path + ": " + std::strerror(error));
+  };
   RefreshSetData();
   const std::string text = WriteSettingCopy(description);
   const std::string target = folder + "/" + name;
-  std::string error;
-  const std::string previous = replaced.empty() ? target : folder + "/" + replaced;
-  if (!WriteFileAtomically(folder, target, previous, text, error)) {
-    if (model_ != nullptr)
-      model_->SetLines() = std::move(saved);
-    owner.Ask("Pelmora", std::string(kSaveFailed) + "\n" + error, Buttons::kOk);
-    return 0;
+
+  CAtomicFile temp;
+  {
+    const CFolderLock lock(folder);
+    if (lock.Error() != 0)
+      return failed(folder, lock.Error());
+    RemoveStaleTemporaryFiles(lock.Fd());
+    // The new file takes the permissions and owner of the one it replaces.
+    const std::string previous = replace ? FindNameIgnoringCase(folder, name) : std::string();
+    if (!temp.Create(folder, std::string(kTempPrefix),
+                     previous.empty() ? target : folder + "/" + previous)) {
+      return failed(temp.TempPath().empty() ? folder : temp.TempPath(), temp.Error());
+    }
   }
-  // The name typed replaces one that differed only in case.
-  if (!replaced.empty() && replaced != name)
-    ::unlink((folder + "/" + replaced).c_str());
+  // Written outside the lock: other saves need not wait for this one's disk.
+  if (!temp.Write(text))
+    return failed(temp.TempPath(), temp.Error());
+  {
+    const CFolderLock lock(folder);
+    if (lock.Error() != 0)
+      return failed(folder, lock.Error());
+    // Looked for again: another save may have taken the name meanwhile.
+    const std::string replaced = FindNameIgnoringCase(folder, name);
+    if (!replace && !replaced.empty())
+      return fail(std::string(kSameFile));
+    if (!temp.Commit(target, replace)) {
+      if (temp.Error() == EEXIST && !replace)
+        return fail(std::string(kSameFile));
+      return failed(target, temp.Error());
+    }
+    // The name typed replaces one that differed only in case.
+    if (replace && !replaced.empty() && replaced != name)
+      ::unlink((folder + "/" + replaced).c_str());
+  }
   CloseSource();
   fd_ = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (model_ != nullptr)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -520,9 +521,14 @@ TEST(SaveTest, OverwriteQuestion) {
     Session s;
     ASSERT_EQ(s.LoadText(PaddedText()), kResultOk);
     ASSERT_EQ(::mkdir(s.Folder().c_str(), 0755), 0);
+    // As root, a file of someone else's; replacing it keeps it theirs.
+    const bool root = ::geteuid() == 0;
     for (const std::string& name : r.existing) {
       s.dir.Write("setting/" + name, "old " + name);
       ASSERT_EQ(::chmod(s.Saved(name).c_str(), 0640), 0);
+      if (root) {
+        ASSERT_EQ(::chown(s.Saved(name).c_str(), 65534, 65534), 0);
+      }
     }
     s.Set("Speed", "77");
     const std::string expected = s.Expected("new");
@@ -549,6 +555,9 @@ TEST(SaveTest, OverwriteQuestion) {
       struct stat st {};
       ASSERT_EQ(::stat(s.Saved(r.typed).c_str(), &st), 0);
       EXPECT_EQ(st.st_mode & 0777, 0640u);
+      if (root) {
+        EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid), "65534:65534");
+      }
     }
   }
 }
@@ -673,7 +682,9 @@ TEST(SaveFault, InjectedFaults) {
       {"close fails",
        [](FileOps& o) { o.close = [](int fd) { return ::close(fd), errno = EIO, -1; }; }, EIO},
       {"rename fails",
-       [](FileOps& o) { o.rename = [](const char*, const char*) { return errno = EXDEV, -1; }; },
+       [](FileOps& o) {
+         o.rename = [](const char*, const char*, bool) { return errno = EXDEV, -1; };
+       },
        EXDEV},
   };
   for (const auto& r : rows) {
@@ -717,6 +728,7 @@ struct OpCall {
   std::string from, to;
 };
 std::vector<OpCall> g_calls;
+const FileOps g_realOps = detail::CurrentFileOps();
 std::string g_written;
 int g_interrupts = 0;
 
@@ -742,9 +754,9 @@ TEST(SaveFault, WritesSyncsThenRenames) {
         g_calls.push_back({"close", fd, {}, {}});
         return ::close(fd);
       },
-      [](const char* from, const char* to) {
+      [](const char* from, const char* to, bool replace) {
         g_calls.push_back({"rename", -1, from, to});
-        return ::rename(from, to);
+        return g_realOps.rename(from, to, replace);
       },
   };
   Session s;
@@ -923,6 +935,68 @@ TEST(SaveFault, FolderNotWritable) {
   EXPECT_EQ(ReadAll(s.Saved("a.cfg")), s.Expected("new"));
 }
 
+// A temporary file whose lock is held belongs to a save still running (another
+// process's; a second open file has a lock of its own) and stays; one whose
+// lock is free was left by a killed save and goes.
+TEST(SaveFault, CleanupSparesTheTemporaryFileOfARunningSave) {
+  Session s;
+  ASSERT_EQ(s.LoadText(PaddedText()), kResultOk);
+  ASSERT_EQ(::mkdir(s.Folder().c_str(), 0755), 0);
+  const std::string live = s.dir.Write("setting/.temp.cfg.live01", "live");
+  s.dir.Write("setting/.temp.cfg.dead01", "dead");
+  const int fd = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  ASSERT_EQ(s.file.SaveSetting(s.prompt, s.Base(), "a.cfg", "x"), 1);
+  EXPECT_EQ(Names(s.Folder()), (std::vector<std::string>{".temp.cfg.live01", "a.cfg"}));
+  ::close(fd);
+  ASSERT_EQ(s.file.OverwriteSetting(s.prompt, s.Base(), "a.cfg", "x"), 1);
+  EXPECT_EQ(Names(s.Folder()), std::vector<std::string>{"a.cfg"});
+}
+
+// Two processes save under one new name (or names differing only in case) at
+// the same moment: one wins, the other is refused, and one file is left.
+TEST(SaveFault, TwoSavesUnderOneNewName) {
+  Session s;
+  ASSERT_EQ(s.LoadText(PaddedText()), kResultOk);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::string names[2] = {"n.cfg", round % 2 ? "N.CFG" : "n.cfg"};
+    TempDir base;
+    ASSERT_EQ(::mkdir((base.Path() + "/setting").c_str(), 0755), 0);
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t pids[2];
+    for (int i = 0; i < 2; ++i) {
+      pids[i] = ::fork();
+      ASSERT_GE(pids[i], 0);
+      if (pids[i] == 0) {
+        ::close(start[1]);
+        char c;
+        while (::read(start[0], &c, 1) < 0 && errno == EINTR) {
+        }
+        CScriptedPrompt p(Answer::kNo);  // the overwrite question, if the other was quicker
+        const int saved = s.file.SaveSetting(p, base.Path(), names[i], "x");
+        const bool refused = p.AskedSoFar().size() == 1 &&
+                             (p.AskedSoFar()[0].text == "The same file already exists." ||
+                              p.AskedSoFar()[0].text == kOverwriteQuestion);
+        ::_exit(saved == 1 && p.AskedSoFar().empty() ? 0 : saved == 0 && refused ? 1 : 2);
+      }
+    }
+    ::close(start[0]);
+    ::close(start[1]);  // both go
+    int outcome[3] = {};
+    for (const pid_t pid : pids) {
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      ASSERT_TRUE(WIFEXITED(status));
+      ++outcome[std::min(WEXITSTATUS(status), 2)];
+    }
+    EXPECT_EQ(outcome[0], 1) << "saves that won";
+    EXPECT_EQ(outcome[1], 1) << "saves refused";
+    EXPECT_EQ(Names(base.Path() + "/setting").size(), 1u);
+  }
+}
+
 // A child saves two different configurations in turn under one name until it
 // is killed; whenever it dies the file holds one of them whole.
 TEST(SaveFault, KilledWhileSaving) {
@@ -959,15 +1033,15 @@ TEST(SaveFault, KilledWhileSaving) {
     const auto now = ReadAll(folder + "/k.cfg");
     ASSERT_TRUE(now == textA || now == textB) << (now ? now->size() : 0) << " bytes";
     (now == textA ? seenA : seenB)++;
+    // Each save removes what the kills before it left: at most the last one's file.
     std::vector<std::string> strays = Names(folder);
     std::erase(strays, "k.cfg");
     ASSERT_LE(strays.size(), 1u);
     midWrite += static_cast<int>(strays.size());
-    for (const std::string& name : strays) {
-      EXPECT_TRUE(name.starts_with(".temp.cfg.")) << name;
-      ::unlink((folder + "/" + name).c_str());
-    }
+    for (const std::string& name : strays) EXPECT_TRUE(name.starts_with(".temp.cfg.")) << name;
   }
+  ASSERT_EQ(a.file.OverwriteSetting(a.prompt, base.Path(), "k.cfg", "first"), 1);
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"k.cfg"});
   std::cout << "[   INFO   ] after the kills: " << seenA << " times the first text, " << seenB
             << " times the second; " << midWrite << " kills left a temporary file\n";
 }
