@@ -7,7 +7,8 @@
 
 namespace pelmora::model {
 
-CLineReader::CLineReader(std::string_view text) : text_(text) {
+CLineReader::CLineReader(std::string_view text, std::uint32_t linesBefore)
+    : text_(text), lineNumber_(linesBefore) {
   // The scans stop at the closing 0xFF instead of checking the length per byte.
   if (text_.empty() || text_.back() != '\xFF')
     text_ = {};

@@ -19,7 +19,8 @@ class CLineReader {
   CLineReader() = default;
   // `text` must end in a 0xFF byte (a text that does not reads as empty); the
   // reader never looks beyond it.
-  explicit CLineReader(std::string_view text);
+  // `linesBefore`: lines counted before this text, for a text read in parts.
+  explicit CLineReader(std::string_view text, std::uint32_t linesBefore = 0);
 
   // Reads the next non-empty line into `line` (valid until the next call).
   // Returns kTooLong for a line of more than 1024 characters counting comment

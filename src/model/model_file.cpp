@@ -16,10 +16,6 @@ namespace {
 
 using detail::EqualsNoCase;
 
-// Larger files are refused as a memory failure rather than read whole: a valid
-// definition file stays far below this (65,535 lines of at most 1,024 characters).
-constexpr std::size_t kMaxFileSize = std::size_t{128} << 20;
-
 constexpr std::size_t kNameLimit = 258;
 
 // Hexadecimal byte pairs, at least one pair; `bytes` receives them.

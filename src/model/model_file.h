@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +26,10 @@ struct CFileInfo {
 // memory after a load, since saving copies that text.
 class CModelFile {
  public:
+  // Larger files are refused as a memory failure rather than read whole: a valid
+  // definition file stays far below this (65,535 lines of at most 1,024 characters).
+  static constexpr std::size_t kMaxFileSize = std::size_t{128} << 20;
+
   CModelFile() = default;
   ~CModelFile();
   CModelFile(const CModelFile&) = delete;
@@ -52,11 +57,17 @@ class CModelFile {
   // and by file name. Return kResultOk, kResultNoMemory, kResultNoFile (no `.cfg`
   // file), kResultOpenFailed or kResultFormError (a file lacks a well-formed
   // PrinterName or Description: error code 1, 2 or 3, with CurrentFileName and
-  // the line). `owner` is told when memory runs out during the search.
+  // the line). `owner` is told when memory runs out during the search. Entries
+  // that are no regular file (folders, FIFOs, devices, dangling links) and files
+  // over kMaxFileSize, which no load would take, are passed over; a file is read
+  // a window at a time and only until both texts are found.
   int ListModels(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std::string& base);
   int ListSettings(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std::string& base);
-  // Reads PrinterName and Description of a file's `text` (ending in 0xFF) as the
-  // listing does. Returns kResultOk or kResultFormError (error code 1, 2 or 3).
+  // Reads PrinterName and Description of a file's `text` as the listing reads
+  // each file (a 0xFF byte, or the end of `text`, ends the text). Returns
+  // kResultOk or kResultFormError (error code 1, 2 or 3, with the line). Only
+  // the header and [Option] are looked at, and a line longer than 64 KiB is
+  // judged by its first 64 KiB.
   int ReadListing(std::string_view text, CFileInfo& row);
   // The file being read, for messages; "Unidentified" when there is none.
   std::string CurrentFileName() const;
@@ -83,6 +94,10 @@ class CModelFile {
   int ParseItemLine(std::string_view line, std::uint32_t page);
 
  private:
+  // Gives the next bytes of a file's text: fills up to `size` bytes at `into`
+  // and returns how many, 0 at the end, -1 when reading failed.
+  using ListingSource = std::function<long(char* into, std::size_t size)>;
+  int ScanListing(const ListingSource& source, CFileInfo& row);
   int Parse();
   int ParseSectionLine(std::string_view line);
   int ParseHeaderLine(std::string_view line);
@@ -98,6 +113,7 @@ class CModelFile {
   CStatDataObj* model_ = nullptr;
   int fd_ = -1;
   std::vector<char> buffer_;  // file text plus a closing 0xFF byte
+  std::vector<char> listingBuffer_;
   std::size_t textSize_ = 0;
   CLineReader reader_;
 

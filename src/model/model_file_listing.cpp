@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "model_file.h"
@@ -34,33 +35,14 @@ bool IsListedName(std::string_view name) {
   return EqualsNoCase(extension, "cfg");
 }
 
-// Reads a whole regular file into `buffer`, followed by the 0xFF that ends the text.
-bool ReadWhole(const std::string& path, std::vector<char>& buffer) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0)
-    return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  std::size_t got = 0;
-  if (ok) {
-    buffer.resize(static_cast<std::size_t>(st.st_size) + 1);
-    while (got + 1 < buffer.size()) {
-      const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - 1 - got);
-      if (n < 0 && errno == EINTR)
-        continue;
-      if (n <= 0) {
-        ok = n == 0;
-        break;
-      }
-      got += static_cast<std::size_t>(n);
-    }
-  }
-  ::close(fd);
-  if (!ok)
-    return false;
-  buffer.resize(got + 1);
-  buffer[got] = '\xFF';
-  return true;
+// The listing reads a file this many bytes at a time; a line longer than this
+// is judged by its first this many bytes.
+constexpr std::size_t kListingWindow = std::size_t{64} << 10;
+
+// Whether a failed open means the entry is no file to list at all: a dangling
+// link, a link loop, a socket.
+bool IsNoFile(int error) {
+  return error == ENOENT || error == ELOOP || error == ENXIO || error == ENODEV;
 }
 
 // Sorts as a selection sort does (position i takes the first smallest row of
@@ -155,24 +137,55 @@ int CModelFile::List(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std
   std::sort(names.begin(), names.end());
 
   try {
-    rows.resize(names.size());
-    std::vector<char> buffer;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      currentFile_ = names[i];
-      if (!ReadWhole(folder + names[i], buffer)) {
+    rows.reserve(names.size());
+    for (const std::string& name : names) {
+      currentFile_ = name;
+      // Non-blocking, so that a FIFO cannot hang the open; what is not a regular
+      // file, and what is too large to ever load, is passed over.
+      const int fd = ::open((folder + name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+      if (fd < 0) {
+        if (IsNoFile(errno))
+          continue;
         rows.clear();
         return kResultOpenFailed;
       }
-      const int r = ReadListing(std::string_view(buffer.data(), buffer.size()), rows[i]);
+      struct stat st {};
+      if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+          static_cast<std::uintmax_t>(st.st_size) > kMaxFileSize) {
+        ::close(fd);
+        continue;
+      }
+      // Up to the size the file had when opened, as a load would read it.
+      auto left = static_cast<std::size_t>(st.st_size);
+      CFileInfo row;
+      const int r = ScanListing(
+          [&](char* into, std::size_t size) -> long {
+            while (left != 0) {
+              const ssize_t n = ::read(fd, into, std::min(size, left));
+              if (n < 0 && errno == EINTR)
+                continue;
+              if (n > 0)
+                left -= static_cast<std::size_t>(n);
+              return n;
+            }
+            return 0;
+          },
+          row);
+      ::close(fd);
       if (r != kResultOk) {
         rows.clear();
         return r;
       }
-      rows[i].fileName = names[i];
+      row.fileName = name;
+      rows.push_back(std::move(row));
     }
   } catch (const std::bad_alloc&) {
     rows.clear();
     return kResultNoMemory;
+  }
+  if (rows.empty()) {
+    currentFile_.clear();
+    return kResultNoFile;
   }
 
   SelectionSort(rows, byPrinter);
@@ -180,42 +193,127 @@ int CModelFile::List(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std
 }
 
 int CModelFile::ReadListing(std::string_view text, CFileInfo& row) {
+  return ScanListing(
+      [&](char* into, std::size_t size) -> long {
+        const std::size_t n = std::min(size, text.size());
+        std::memcpy(into, text.data(), n);
+        text.remove_prefix(n);
+        return static_cast<long>(n);
+      },
+      row);
+}
+
+int CModelFile::ScanListing(const ListingSource& source, CFileInfo& row) {
   errorCode_ = 0;
-  reader_ = CLineReader(text);
-  std::uint32_t section = kSectionHeader;
+  std::uint32_t section = kSectionHeader, ended = 0;
   bool havePrinter = false, haveDescription = false;
-  std::string name;
-  std::string_view line;
-  while (!(havePrinter && haveDescription)) {
-    const CLineReader::Status status = reader_.Next(line);
-    if (status == CLineReader::kEndOfFile)
-      break;
-    // Only the header and [Option] hold what is looked for; elsewhere only a
-    // section line matters.
-    if (section != kSectionHeader && section != kSectionOption && line.front() != '[')
-      continue;
-    const detail::Attribute attr = itemSplitter_.ParseWhole(line);
-    if (!attr.hasKey) {
-      if (line.front() == '[' && ParseSectionName(line, name)) {
-        if (const std::uint32_t code = SectionCode(name))
-          section = code;
+
+  // Reads the lines of one window (whole lines ending in 0xFF) after `before`
+  // lines; 0 when the text goes on, else the result.
+  auto scan = [&](std::string_view window, std::uint32_t before) {
+    reader_ = CLineReader(window, before);
+    std::string_view line;
+    for (;;) {
+      const CLineReader::Status status = reader_.Next(line);
+      if (status == CLineReader::kEndOfFile)
+        return 0;
+      if (line.front() == '[') {
+        ApplySectionLine(line, section, ended);
+        continue;
       }
-      continue;
+      // Only the header and [Option] hold what is looked for.
+      if (section != kSectionHeader && section != kSectionOption)
+        continue;
+      const detail::Attribute attr = itemSplitter_.ParseWhole(line);
+      if (!attr.hasKey)
+        continue;
+      const bool isPrinter = section == kSectionHeader && EqualsNoCase(attr.key, "PrinterName");
+      const bool isDescription = section == kSectionOption && EqualsNoCase(attr.key, "Description");
+      if (!isPrinter && !isDescription)
+        continue;
+      std::string& field = isPrinter ? row.printerName : row.description;
+      if (status != CLineReader::kLine ||
+          !detail::ParseQuoted(attr.value, kListedTextLimit, field)) {
+        field.clear();
+        errorCode_ = isPrinter ? 1 : 2;
+        return kResultFormError;
+      }
+      (isPrinter ? havePrinter : haveDescription) = true;
+      if (havePrinter && haveDescription)
+        return kResultOk;
     }
-    const bool isPrinter = section == kSectionHeader && EqualsNoCase(attr.key, "PrinterName");
-    const bool isDescription = section == kSectionOption && EqualsNoCase(attr.key, "Description");
-    if (!isPrinter && !isDescription)
-      continue;
-    std::string& field = isPrinter ? row.printerName : row.description;
-    if (status != CLineReader::kLine || !detail::ParseQuoted(attr.value, kListedTextLimit, field)) {
-      field.clear();
-      errorCode_ = isPrinter ? 1 : 2;
-      return kResultFormError;
+  };
+
+  // The text is walked a window at a time, each ending after its last line feed
+  // (the rest moves to the next window), so that memory stays bounded whatever
+  // the file's size and reading stops as soon as both texts are found.
+  std::vector<char>& buffer = listingBuffer_;
+  buffer.resize(kListingWindow + 2);  // room for a line feed and the closing 0xFF
+  std::size_t filled = 0;
+  std::uint32_t lines = 0;  // line feeds before the window
+  bool end = false;
+  bool overlong = false;  // inside a line longer than the window, its start kept
+  std::string overlongStart;
+  for (;;) {
+    while (!end && filled < kListingWindow) {
+      const long n = source(buffer.data() + filled, kListingWindow - filled);
+      if (n < 0)
+        return kResultOpenFailed;
+      if (n == 0)
+        end = true;
+      filled += static_cast<std::size_t>(n);
     }
-    (isPrinter ? havePrinter : haveDescription) = true;
+    // A 0xFF byte ends the text.
+    if (const void* ff = std::memchr(buffer.data(), 0xFF, filled)) {
+      filled = static_cast<std::size_t>(static_cast<const char*>(ff) - buffer.data());
+      end = true;
+    }
+    int r = 0;
+    if (overlong) {
+      const void* lf = std::memchr(buffer.data(), '\n', filled);
+      if (lf == nullptr) {
+        if (end)
+          break;  // an unfinished last line is left out
+        filled = 0;
+        continue;
+      }
+      overlong = false;
+      overlongStart += "\n\xFF";
+      r = scan(overlongStart, lines);
+      lines = reader_.LineNumber() - 1;
+      const std::size_t used =
+          static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.data()) + 1;
+      std::memmove(buffer.data(), buffer.data() + used, filled - used);
+      filled -= used;
+    } else {
+      const void* lf = ::memrchr(buffer.data(), '\n', filled);
+      if (lf == nullptr) {
+        if (end)
+          break;
+        overlong = true;
+        overlongStart.assign(buffer.data(), filled);
+        filled = 0;
+        continue;
+      }
+      const std::size_t used =
+          static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.data()) + 1;
+      const char kept = buffer[used];
+      buffer[used] = '\xFF';
+      r = scan(std::string_view(buffer.data(), used + 1), lines);
+      buffer[used] = kept;
+      lines = reader_.LineNumber() - 1;
+      std::memmove(buffer.data(), buffer.data() + used, filled - used);
+      filled -= used;
+    }
+    if (r != 0)
+      return r;
+    if (end && filled == 0)
+      break;
   }
-  if (havePrinter && haveDescription)
-    return kResultOk;
+  // At the end of the text the line counter stands one past the last line feed.
+  reader_ = CLineReader(std::string_view("\xFF", 1), lines);
+  std::string_view none;
+  reader_.Next(none);
   errorCode_ = (havePrinter ? 0u : 1u) | (haveDescription ? 0u : 2u);
   return kResultFormError;
 }

@@ -23,7 +23,9 @@ std::string Def(const std::string& printer, const std::string& description = "De
 }
 
 // Contents that make the entry something other than a regular file.
-const std::string kDir = "<dir>", kDangling = "<dangling>", kFifo = "<fifo>";
+const std::string kDir = "<dir>", kDangling = "<dangling>", kFifo = "<fifo>",
+                  kDevNull = "<link to /dev/null>", kDevZero = "<link to /dev/zero>",
+                  kHuge = "<4 GiB sparse>";
 
 struct Entry {
   std::string name;
@@ -53,6 +55,11 @@ void Make(const std::string& folder, const Entry& e) {
     ASSERT_EQ(::symlink("nowhere.cfg", path.c_str()), 0) << path;
   } else if (e.content == kFifo) {
     ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0) << path;
+  } else if (e.content == kDevNull || e.content == kDevZero) {
+    ASSERT_EQ(::symlink(e.content == kDevNull ? "/dev/null" : "/dev/zero", path.c_str()), 0);
+  } else if (e.content == kHuge) {
+    std::ofstream(path, std::ios::binary) << Def("Huge");
+    ASSERT_EQ(::truncate(path.c_str(), off_t{4} << 30), 0) << path;
   } else {
     std::ofstream(path, std::ios::binary) << e.content;
   }
@@ -86,9 +93,26 @@ TEST(ListingTest, ResultsRowsAndMessages) {
       {"reading stops once both are found", true, true,
        {{"a.cfg", Def("P") + "[Option]\nDescription = broken\n"}},
        kResultOk, {{"a.cfg", "P", "Desc"}}},
-      {"dangling link", false, true, {{"a.cfg", Def("P")}, {"b.cfg", kDangling}},
-       kResultOpenFailed, {}, "b.cfg"},
-      {"fifo", true, true, {{"f.cfg", kFifo}}, kResultOpenFailed, {}, "f.cfg"},
+      // Entries that are no file to list are passed over, never waited on (a
+      // FIFO), never read endlessly (/dev/zero), and a file too large to ever
+      // load is not read at all.
+      {"hostile entries are passed over", false, true,
+       {{"a.cfg", Def("P")}, {"b.cfg", kDangling}, {"c.cfg", kFifo}, {"d.cfg", kDevNull},
+        {"e.cfg", kDevZero}, {"f.cfg", kHuge}, {"g.cfg", kDir}},
+       kResultOk, {{"a.cfg", "P", "Desc"}}},
+      {"nothing but hostile entries", true, true,
+       {{"b.cfg", kDangling}, {"c.cfg", kFifo}, {"d.cfg", kDevNull}, {"f.cfg", kHuge}},
+       kResultNoFile},
+      // Read a window at a time: a line far longer than a window, and [Option]
+      // several windows in.
+      {"a large file", true, true,
+       {{"a.cfg", "PrinterName = \"P\"\n[Standard]\n" + std::string(200000, 'x') + "\n" +
+                      std::string(300000, '\n') + "[Option]\n" +
+                      "! " + std::string(100000, 'c') + "\nDescription = \"far\"\n"}},
+       kResultOk, {{"a.cfg", "P", "far"}}},
+      {"an error's line counts the lines of earlier windows", true, true,
+       {{"x.cfg", std::string(100000, '\n') + "PrinterName = P\n"}},
+       kResultFormError, {}, "x.cfg", 1, "PrinterName"},
       {"the first failing file in name order", true, true,
        {{"c.cfg", kDangling}, {"a.cfg", Def("P")}, {"b.cfg", noPrinter}},
        kResultFormError, {}, "b.cfg", 1},
