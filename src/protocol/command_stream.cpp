@@ -1,10 +1,12 @@
 #include "protocol/command_stream.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+
+#include "model/atomic_file.h"
 
 namespace pelmora::protocol {
 
@@ -58,28 +60,39 @@ std::vector<std::uint8_t> BuildCommandStream(const model::CStatDataObj& model) {
 
 bool WriteCommandFile(const std::string& path, std::span<const std::uint8_t> bytes,
                       std::string& error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    error = Failure("Cannot create", path, errno);
-    return false;
-  }
-  // One write normally takes everything; a short write continues where it stopped.
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0) {
-      const int cause = n < 0 ? errno : EIO;
-      ::close(fd);
-      error = Failure("Cannot write", path, cause);
+  // Written through a link, so that the link stays; anything but a regular file
+  // there (a FIFO would block, a device is no file to keep) is refused at once.
+  std::string target = path;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      error = Failure("Cannot create", path, EISDIR);
       return false;
     }
-    done += static_cast<std::size_t>(n);
+    if (!S_ISREG(st.st_mode)) {
+      error = "Cannot create \"" + path + "\": it is not a regular file";
+      return false;
+    }
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
   }
-  // Some file systems report a failed write only here.
-  if (::close(fd) != 0) {
-    error = Failure("Cannot write", path, errno);
+  // A hidden temporary file beside it, renamed over it once complete: a full disk
+  // or a failed write leaves the old file, never a part of the new one.
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : target.substr(0, slash);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  model::CAtomicFile file;
+  if (!file.Create(folder, "." + base + ".", target)) {
+    error = Failure("Cannot create", path, file.Error());
+    return false;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (!file.Write(text) || !file.Commit(target, true)) {
+    error = Failure("Cannot write", path, file.Error());
     return false;
   }
   return true;

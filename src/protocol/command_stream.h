@@ -104,9 +104,11 @@ class CCommandStream {
 // CCommandStream(model).Build().
 std::vector<std::uint8_t> BuildCommandStream(const model::CStatDataObj& model);
 
-// Creates or truncates the file at `path` and writes `bytes` in one buffered write.
-// False when creating, writing or closing fails, with `error` saying which and why
-// (the system's error text); the file may then be missing or incomplete.
+// Replaces the file at `path` by one holding `bytes`, as a save does: a temporary file
+// beside it, every write checked, synced, renamed over it (through a symbolic link to
+// the file it names). False when `path` is a folder or no regular file (refused before
+// anything is written), or when creating, writing or renaming fails, with `error`
+// saying which and why; the previous file, if any, is then left as it was.
 bool WriteCommandFile(const std::string& path, std::span<const std::uint8_t> bytes,
                       std::string& error);
 

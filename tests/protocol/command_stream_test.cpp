@@ -4,10 +4,13 @@
 #include "protocol/command_stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
+#include "model/file_ops.h"
 #include "model/memory_image.h"
 #include "protocol/commands.h"
 #include "protocol_test_support.h"
@@ -215,24 +218,56 @@ TEST_F(BinaryFileTest, ReplacesTheFileWithTheStream) {
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
 }
 
+ssize_t ShortThenNoSpace(int fd, const void* data, std::size_t size) {
+  static int calls = 0;
+  if (calls++ % 2 == 0)
+    return ::write(fd, data, std::min<std::size_t>(size, 3));
+  errno = ENOSPC;
+  return -1;
+}
+
+// Each failure names the cause and leaves whatever was there as it was, with no
+// temporary file beside it.
 TEST_F(BinaryFileTest, FailuresNameTheCause) {
   const model::CStatDataObj m = MakeModel({kInit, kWrite, kReset, {}, {{0x10, "AA"}}});
+  const std::string old = dir_ + "/old.bin", fifo = dir_ + "/fifo.bin";
+  std::ofstream(old, std::ios::binary) << "old";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const auto noSpace = [](model::detail::FileOps& o) { o.write = ShortThenNoSpace; };
+  const auto renameFails = [](model::detail::FileOps& o) {
+    o.rename = [](const char*, const char*, bool) { return errno = EXDEV, -1; };
+  };
   const struct {
     const char* name;
     std::string path;
     std::string error;
+    void (*inject)(model::detail::FileOps&) = nullptr;
   } rows[] = {
       {"missing folder", dir_ + "/no/out.bin",
        "Cannot create \"" + dir_ + "/no/out.bin\": " + std::strerror(ENOENT)},
       {"a folder", dir_, "Cannot create \"" + dir_ + "\": " + std::strerror(EISDIR)},
-      {"a full device", "/dev/full",
-       std::string("Cannot write \"/dev/full\": ") + std::strerror(ENOSPC)},
+      {"a FIFO, not waited on", fifo, "Cannot create \"" + fifo + "\": it is not a regular file"},
+      {"a device", "/dev/full", "Cannot create \"/dev/full\": it is not a regular file"},
+      {"a full disk", old, "Cannot write \"" + old + "\": " + std::strerror(ENOSPC), noSpace},
+      {"a failed rename", old, "Cannot write \"" + old + "\": " + std::strerror(EXDEV),
+       renameFails},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
+    model::detail::FileOps ops = model::detail::CurrentFileOps();
+    if (r.inject != nullptr)
+      r.inject(ops);
+    const model::detail::FileOps previous = model::detail::ReplaceFileOps(ops);
     std::string error;
     EXPECT_FALSE(WriteBinaryFile(m, r.path, error));
+    model::detail::ReplaceFileOps(previous);
     EXPECT_EQ(error, r.error);
+    EXPECT_EQ(ReadFile(old), B({'o', 'l', 'd'}));
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"fifo.bin", "old.bin"}));
   }
 }
 
