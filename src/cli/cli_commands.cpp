@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "cli_prompt.h"
 #include "cli_update_ui.h"
 #include "escape.h"
@@ -141,10 +144,18 @@ bool SaveAs(CModelFile& file, const std::string& saveAs, const std::string& desc
                 : file.SaveSetting(prompt, workdir, saveAs, description);
 }
 
-bool WriteBin(const CStatDataObj& data, const std::string& outPath, std::FILE* err) {
+// Writes the binary command file to `outPath`, or to `out` when it is "-".
+bool WriteBin(const CStatDataObj& data, const std::string& outPath, std::FILE* out,
+              std::FILE* err) {
   std::string error;
-  if (protocol::WriteBinaryFile(data, outPath, error))
+  if (outPath == "-") {
+    const std::vector<std::uint8_t> bytes = protocol::BuildCommandStream(data);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0)
+      return true;
+    error = std::string("Cannot write standard output: ") + std::strerror(errno);
+  } else if (protocol::WriteBinaryFile(data, outPath, error)) {
     return true;
+  }
   std::fprintf(err, "%s\n", error.c_str());
   return false;
 }
@@ -190,12 +201,12 @@ int RunList(bool settings, const std::string& workdir, std::FILE* out, std::FILE
   return std::fflush(out) == 0 ? kExitOk : kExitFailed;
 }
 
-int RunBin(const std::string& path, const std::string& outPath, std::FILE* err) {
+int RunBin(const std::string& path, const std::string& outPath, std::FILE* out, std::FILE* err) {
   CModelFile file;
   CStatDataObj data;
   if (!LoadOrReport(file, data, path, err))
     return kExitFailed;
-  return WriteBin(data, outPath, err) ? kExitOk : kExitFailed;
+  return WriteBin(data, outPath, out, err) ? kExitOk : kExitFailed;
 }
 
 int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
@@ -224,7 +235,7 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
   }
 
   std::string description = options.description;
-  if (!options.saveAs.empty()) {
+  if (options.hasSaveAs) {
     if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
       return kExitFailed;
     if (!options.hasDescription)
@@ -233,9 +244,9 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
 
   if (options.show && !PrintItems(data, out))
     return kExitFailed;
-  if (!options.binPath.empty() && !WriteBin(data, options.binPath, err))
+  if (!options.binPath.empty() && !WriteBin(data, options.binPath, out, err))
     return kExitFailed;
-  if (!options.saveAs.empty() && !SaveAs(file, options.saveAs, description, options.workdir, err))
+  if (options.hasSaveAs && !SaveAs(file, options.saveAs, description, options.workdir, err))
     return kExitFailed;
   return kExitOk;
 }
@@ -339,7 +350,7 @@ int RunGet(const TransferOptions& options, std::FILE* out, std::FILE* err) {
   if (!LoadOrReport(file, data, options.file, err))
     return kExitFailed;
   std::string description = options.description;
-  if (!options.saveAs.empty()) {
+  if (options.hasSaveAs) {
     if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
       return kExitFailed;
     if (!options.hasDescription)
@@ -351,7 +362,7 @@ int RunGet(const TransferOptions& options, std::FILE* out, std::FILE* err) {
     return status;
   if (!PrintItems(data, out))
     return kExitFailed;
-  if (!options.saveAs.empty() && !SaveAs(file, options.saveAs, description, options.workdir, err))
+  if (options.hasSaveAs && !SaveAs(file, options.saveAs, description, options.workdir, err))
     return kExitFailed;
   return kExitOk;
 }

@@ -27,15 +27,17 @@ int RunShow(const std::string& path, std::FILE* out, std::FILE* err);
 // dialog does: FILE, PRINTER and DESCRIPTION per row, tab-separated.
 int RunList(bool settings, const std::string& workdir, std::FILE* out, std::FILE* err);
 
-// Writes the binary command file of `path`'s current image to `outPath`.
-int RunBin(const std::string& path, const std::string& outPath, std::FILE* err);
+// Writes the binary command file of `path`'s current image to `outPath`, or to `out`
+// when `outPath` is "-".
+int RunBin(const std::string& path, const std::string& outPath, std::FILE* out, std::FILE* err);
 
 struct EditOptions {
   std::string file;
   std::vector<std::pair<std::string, std::string>> sets;  // item name, value, in order
   bool show = false;
-  std::string binPath;  // empty: no binary file
-  std::string saveAs;   // empty: no save
+  std::string binPath;  // empty: no binary file; "-": standard output
+  std::string saveAs;
+  bool hasSaveAs = false;  // --save-as was given (an empty name is refused, not ignored)
   std::string description;
   bool hasDescription = false;
   bool overwrite = false;
@@ -59,6 +61,7 @@ struct TransferOptions {
   bool assumeYes = false;
   // Read-back only: save the updated configuration as Save As does.
   std::string saveAs;
+  bool hasSaveAs = false;
   std::string description;
   bool hasDescription = false;
   bool overwrite = false;

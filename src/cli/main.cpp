@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
       "Write the binary command file of FILE's current image to OUT: the initialise "
       "command, one write command per known byte, the reset command.");
   bin->add_option("FILE", file, fileHelp)->required();
-  bin->add_option("OUT", outPath, "binary file to write")->required();
+  bin->add_option("OUT", outPath, "binary file to write; - for standard output")->required();
 
   EditOptions edit;
   std::vector<std::string> sets;
@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   editCmd->add_flag("--show", edit.show, "print the show lines after the edits");
-  editCmd->add_option("--bin", edit.binPath, "write the edited command stream to this file");
+  editCmd->add_option("--bin", edit.binPath,
+                      "write the edited command stream to this file (- for standard output)");
   CLI::Option* saveAs = editCmd->add_option(
       "--save-as", edit.saveAs, "save under this name in WORKDIR/setting (as Save As does)");
   CLI::Option* description =
@@ -207,17 +208,19 @@ int main(int argc, char** argv) {
   if (list->parsed())
     return RunList(what == "settings", workdir, stdout, stderr);
   if (bin->parsed())
-    return RunBin(file, outPath, stderr);
+    return RunBin(file, outPath, stdout, stderr);
   if (editCmd->parsed()) {
     for (std::size_t i = 0; i + 1 < sets.size(); i += 2)
       edit.sets.emplace_back(sets[i], sets[i + 1]);
     edit.hasDescription = description->count() > 0;
+    edit.hasSaveAs = saveAs->count() > 0;
     return RunEdit(edit, stdout, stderr);
   }
   if (send->parsed())
     return RunSend(sendArgs.Finish(), stderr);
   if (get->parsed()) {
     got.hasDescription = getDescription->count() > 0;
+    got.hasSaveAs = getSaveAs->count() > 0;
     return RunGet(getArgs.Finish(), stdout, stderr);
   }
   return kExitUsage;

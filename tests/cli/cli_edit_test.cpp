@@ -105,7 +105,12 @@ TEST_F(CliEdit, SavedConfigurationLoadsWithTheEdits) {
   EXPECT_EQ(b, "[SetData]");
 }
 
-TEST_F(CliEdit, ExistingNameNeedsOverwrite) {
+TEST_F(CliEdit, SaveNameIsCheckedAndAnExistingOneNeedsOverwrite) {
+  // An empty name is a name Save As refuses, not the absence of a save.
+  const RunResult empty = RunCli(Edit({"--save-as", "", "--workdir", dir_.string()}));
+  EXPECT_EQ(empty.exitCode, 1);
+  EXPECT_EQ(empty.err, "File name is illegal.\n");
+
   const auto save = [&](std::vector<std::string> extra) {
     std::vector<std::string> args = {
         "--set", "Buzzer", "Off", "--save-as", "FRONT_counter.cfg", "--workdir", dir_.string()};
@@ -134,6 +139,9 @@ TEST_F(CliEdit, BinaryFileIsTheSameStreamEverywhere) {
   const std::string bytes = ReadWholeFile(direct);
   EXPECT_EQ(bytes, ReadWholeFile(edited));
   ASSERT_GT(bytes.size(), 5u);
+  const RunResult toStdout = RunCli({"bin", Setting("front_counter.cfg"), "-"});
+  EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;
+  EXPECT_EQ(toStdout.out, bytes);
 
   const RunResult failed = RunCli({"bin", Model(), (dir_ / "no" / "such" / "dir.bin").string()});
   EXPECT_EQ(failed.exitCode, 1);
