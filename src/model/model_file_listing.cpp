@@ -39,10 +39,11 @@ bool IsListedName(std::string_view name) {
 // is judged by its first this many bytes.
 constexpr std::size_t kListingWindow = std::size_t{64} << 10;
 
-// Whether a failed open means the entry is no file to list at all: a dangling
-// link, a link loop, a socket.
+// Whether a failed open means the entry is no file to list at all: a link to
+// nowhere (dangling, looping, through a file, a name too long), a socket.
 bool IsNoFile(int error) {
-  return error == ENOENT || error == ELOOP || error == ENXIO || error == ENODEV;
+  return error == ENOENT || error == ELOOP || error == ENOTDIR || error == ENAMETOOLONG ||
+         error == ENXIO || error == ENODEV;
 }
 
 // Sorts as a selection sort does (position i takes the first smallest row of

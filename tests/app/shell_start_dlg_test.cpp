@@ -81,9 +81,13 @@ TEST_F(StartDlgTest, FailedListingShowsItsMessagesAndStaysChoosing) {
          WriteFile(dir + "/a.b.cfg", DefinitionText("P", "D"));
        },
        {"No configuration file exists."}},
-      {"unreadable file",
-       [](const std::string& dir) { fs::create_symlink(dir + "/missing", dir + "/broken.cfg"); },
-       {"broken.cfgcfg file don't open it.", "No configuration file exists."}},
+      {"only a dangling link, which is passed over",
+       [](const std::string& dir) {
+         fs::remove_all(dir);
+         fs::create_directory(dir);
+         fs::create_symlink(dir + "/missing", dir + "/broken.cfg");
+       },
+       {"No configuration file exists."}},
       {"no PrinterName",
        [](const std::string& dir) { WriteFile(dir + "/bad.cfg", "Version = 0110\n"); },
        {"The form of the file isn't right.\n File Name = bad.cfg\n ErrorCode = 0x00000003\n "

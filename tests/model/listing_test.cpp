@@ -242,14 +242,17 @@ TEST(ListingTest, UnreadableFile) {
     CScriptedPrompt prompt;
     std::vector<CFileInfo> rows;
     const int result = file.ListModels(prompt, rows, base.Path());
-    ::_exit(result == kResultOpenFailed && file.CurrentFileName() == "a.cfg" ? 0 : 1);
+    const std::vector<std::string> messages = {"a.cfgcfg file don't open it.",
+                                               "No configuration file exists."};
+    ::_exit(result == kResultOpenFailed && ListResultMessages(result, file) == messages ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77)
     GTEST_SKIP() << "cannot change to user 65534 to lose root's access";
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "listing an unreadable file did not give 20 naming a.cfg";
+  EXPECT_EQ(WEXITSTATUS(status), 0)
+      << "listing an unreadable file did not give 20 and its messages naming a.cfg";
 }
 
 }  // namespace
