@@ -121,7 +121,9 @@ std::uint32_t ReadWaitMs(const std::string& path, std::string_view key) {
   std::uint32_t wait = kDefaultReadWaitMs;
   if (const std::optional<log::CIniFile> file = log::CIniFile::Load(path))
     wait = file->GetInt("Printer", key, static_cast<std::int32_t>(kDefaultReadWaitMs));
-  return wait == 0 ? kDefaultReadWaitMs : wait;
+  // The lookup gives a negative number in two's complement; as a wait it would last
+  // for weeks per byte, so it counts as 0 does.
+  return wait == 0 || static_cast<std::int32_t>(wait) < 0 ? kDefaultReadWaitMs : wait;
 }
 
 int RunSendSequence(std::string_view connection, IPrinterPort& port,

@@ -94,7 +94,8 @@ int RunGetSequence(std::string_view connection, IPrinterPort& port, const Sequen
 
 // The read wait of a connection in milliseconds: the integer `key` of the section
 // "Printer" of the file at `path` (the private-profile lookup of log::CIniFile),
-// kDefaultReadWaitMs when the file, the section or the key is missing or the value is 0.
+// kDefaultReadWaitMs when the file, the section or the key is missing or the value is 0
+// or negative.
 std::uint32_t ReadWaitMs(const std::string& path, std::string_view key);
 
 // The length of `bytes` as text: up to the first zero byte, never past the end.

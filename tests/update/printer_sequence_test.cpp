@@ -218,16 +218,22 @@ TEST_F(PrinterSequenceTest, EveryDeviceIsTriedUntilOneIsTheModel) {
   EXPECT_EQ(RunGetSequence("USB", none, Context()), kFailed);
 }
 
-TEST(ReadWaitTest, ComesFromSectionPrinterWith50ForNothingOrZero) {
+TEST(ReadWaitTest, ComesFromSectionPrinterWith50ForNothingZeroOrNegative) {
   log::test::TempDir dir;
   struct Case {
     const char* text;
     std::uint32_t wait;
   };
   const Case cases[] = {
-      {"[Printer]\nReadWait2 = 120\n", 120}, {"[printer]\nreadwait2=7\n", 7},
-      {"[Printer]\nReadWait2 = 0\n", 50},    {"[Printer]\nReadWait1 = 9\n", 50},
-      {"[Other]\nReadWait2 = 9\n", 50},      {"[Printer]\nReadWait2 = 0x20\n", 32},
+      {"[Printer]\nReadWait2 = 120\n", 120},
+      {"[printer]\nreadwait2=7\n", 7},
+      {"[Printer]\nReadWait2 = 0\n", 50},
+      {"[Printer]\nReadWait1 = 9\n", 50},
+      {"[Other]\nReadWait2 = 9\n", 50},
+      {"[Printer]\nReadWait2 = 0x20\n", 32},
+      // Negative waits would last weeks per byte.
+      {"[Printer]\nReadWait2 = -1\n", 50},
+      {"[Printer]\nReadWait2 = 0xFFFFFFFF\n", 50},
   };
   for (const Case& c : cases) {
     log::test::WriteFile(dir / "m.cfg", c.text);
