@@ -165,6 +165,10 @@ bool CSerial::GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) {
     length = 0;
     return Failed(log, "ReadFile", error);
   }
+  // An ID longer than the buffer: the rest would be taken for the first reply.
+  if (received == length) {
+    DiscardIncoming();
+  }
   length = received;
   return true;
 }
@@ -288,6 +292,23 @@ int CSerial::ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, std::ui
     }
   }
   return 0;
+}
+
+void CSerial::DiscardIncoming() {
+  // Until the line falls silent for the byte-gap interval, within the read time-out.
+  const CDeadline total = CDeadline::After(milliseconds(timeOuts_.readTotalConstantMs));
+  const milliseconds gap(std::max<std::uint32_t>(timeOuts_.readIntervalMs, 1));
+  std::uint8_t scratch[256];
+  for (;;) {
+    const int ready = PollUntil(fd_, POLLIN, CDeadline::Earlier(total, CDeadline::After(gap)));
+    if (ready <= 0 || (ready & POLLIN) == 0) {
+      return;
+    }
+    const ssize_t n = ::read(fd_, scratch, sizeof scratch);
+    if (n <= 0 && !(n < 0 && (errno == EINTR || errno == EAGAIN))) {
+      return;
+    }
+  }
 }
 
 void CSerial::DrainBounded() {

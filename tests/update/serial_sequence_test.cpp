@@ -168,6 +168,10 @@ INSTANTIATE_TEST_SUITE_P(Faults, SerialFaultTest, ::testing::Values(
     FaultCase{"NoReply", {"--no-reply"}, kGet, kOk, {}, kOneStopBit, kFinished,
               {kGetQ, "Error: Failed in analyze of data.\nAddress = 0x0010"}, 0, false,
               "Reply Data : \n", "0x0011"},
+    // The part of a device ID past the 260-byte buffer is not taken for the first reply.
+    FaultCase{"LongDeviceId", {"--device-id", "MFG:TAVEN;MDL:TS-5;" + std::string(400, 'X')},
+              kGet, kOk, {}, kOneStopBit, kFinished, {kGetQ}, 0, false,
+              "Reply Data : @BDC PS\r\nEE:100000;\n", "Error"},
     // A late answer still comes within the read time-out.
     FaultCase{"SlowReply", {"--slow-reply", "120"}, kGet, kOk, {}, kOneStopBit, kFinished,
               {kGetQ}, 0, false, "Reply Data : @BDC PS\r\nEE:200000;\n", "Error"},
