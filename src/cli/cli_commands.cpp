@@ -273,6 +273,8 @@ int ExitStatus(int result) {
 // The known-printer list is neither read nor written.
 int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, std::FILE* err) {
   log::CSettings settings = log::CSettings::Load();
+  if (!settings.Problem().empty())
+    std::fprintf(err, "%s\n", settings.Problem().c_str());
   log::EnableLog(settings.LogEnabled());
   if (!options.device.empty())
     settings.OverridePort("COM1", options.device);
