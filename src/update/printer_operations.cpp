@@ -55,7 +55,7 @@ int CUpdatePrinterDlg::GetDataSerial(std::string_view connection) {
   if (Model() == nullptr)
     return NoPrinter(CSerialPrinterPort::kTraits.getScope);
   CSerialPrinterPort port(ConnectionSettings(), ToLineSettings(LineSettings()));
-  return RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
+  return RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui(), &storedBytes_});
 }
 
 int CUpdatePrinterDlg::GetDataUSB(std::string_view /*connection*/) {

@@ -24,6 +24,14 @@ int CUpdatePrinterDlg::RunOperation(std::string_view connection) {
   return mode_ == kModeUpdatePrinter ? SendData(connection) : GetData(connection);
 }
 
+int CUpdatePrinterDlg::CloseCode(int result) const {
+  if (result == kFinished)
+    return 1;
+  if (result == kStopped && mode_ == kModeGetPrinterSetting)
+    return storedBytes_ != 0 ? 1 : 2;
+  return 0;
+}
+
 int CUpdatePrinterDlg::SendData(std::string_view connection) {
   int result;
   if (EqualsIgnoringCase(connection, "Parallel")) {
@@ -38,6 +46,7 @@ int CUpdatePrinterDlg::SendData(std::string_view connection) {
   } else {
     return kFailed;
   }
+  // A stopped operation has shown its own message.
   if (result == kFailed) {
     prompt_.Ask(msg::kErrorTitle, msg::kPrinterNotFound, model::Buttons::kOk);
   }
@@ -45,6 +54,7 @@ int CUpdatePrinterDlg::SendData(std::string_view connection) {
 }
 
 int CUpdatePrinterDlg::GetData(std::string_view connection) {
+  storedBytes_ = 0;
   int result;
   if (EqualsIgnoringCase(connection, "Parallel")) {
     result = GetDataParallel(connection);
@@ -55,6 +65,7 @@ int CUpdatePrinterDlg::GetData(std::string_view connection) {
   } else {
     return kFailed;
   }
+  // A stopped operation has shown its own message.
   if (result == kFailed) {
     prompt_.Ask(msg::kErrorTitle, msg::kPrinterNotFound, model::Buttons::kOk);
   }

@@ -112,16 +112,14 @@ TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
   }
 }
 
-TEST_F(CliTransfer, AReplyThatCannotBeAnalysedEndsTheReadingButNotTheRun) {
+TEST_F(CliTransfer, AReadBackThatStopsOnAnErrorFailsAndSavesNothing) {
   StartSim({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
-  const RunResult got = Run({"get", kTs5, "--device", sim_.DevicePath(), "--yes"});
-  EXPECT_EQ(got.exitCode, 0);
+  const RunResult got = Run({"get", kTs5, "--device", sim_.DevicePath(), "--yes", "--save-as",
+                             "Clone.cfg", "--workdir", dir_.string()});
+  EXPECT_EQ(got.exitCode, 1);
   EXPECT_EQ(got.err, "Get printer setting?\nFailed in analyze of data.\nAddress = 0x0013\n");
-  EXPECT_EQ(got.out,
-            "Basic\tDensity\t127 \tchangeable\n"
-            "Basic\tSpeed\t128 \tchangeable\n"
-            "Basic\tCutter\tDisable\tchangeable\n"
-            "Basic\tMode\tQuiet\tchangeable\n");
+  EXPECT_EQ(got.out, "");
+  EXPECT_FALSE(fs::exists(dir_ / "setting" / "Clone.cfg"));
 }
 
 }  // namespace

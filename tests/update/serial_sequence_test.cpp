@@ -45,7 +45,11 @@ class SerialSequenceTest : public ::testing::Test {
   int Run(int mode, model::CStatDataObj& data, int stopBits = kOneStopBit) {
     CUpdatePrinterDlg dlg(prompt_, ui_);
     dlg.SetStopBits(stopBits);
-    return dlg.DoModal(mode, data, [&] { return dlg.RunOperation("Serial"); });
+    return dlg.DoModal(mode, data, [&] {
+      const int result = dlg.RunOperation("Serial");
+      closeCode_ = dlg.CloseCode(result);
+      return result;
+    });
   }
   Strings Asked() const {
     Strings texts;
@@ -57,6 +61,7 @@ class SerialSequenceTest : public ::testing::Test {
   test::ScratchLog log_;
   model::CScriptedPrompt prompt_{Answer::kOk};
   test::ScriptedUi ui_;
+  int closeCode_ = -1;  // how the window would end after the last Run
 };
 
 TEST_F(SerialSequenceTest, SendWritesEveryKnownByteAndReadBackBringsThemBack) {
@@ -165,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, SerialFaultTest, ::testing::Values(
     FaultCase{"NoDeviceIdEscape", {"--no-device-id"}, kGet, kOk, {{CWarningDlg::kCancel, true}},
               kOneStopBit, kFinished, {}, 1, false, "Reply Data : @BDC PS\r\nEE:200000;\n",
               nullptr},
-    FaultCase{"NoReply", {"--no-reply"}, kGet, kOk, {}, kOneStopBit, kFinished,
+    FaultCase{"NoReply", {"--no-reply"}, kGet, kOk, {}, kOneStopBit, kStopped,
               {kGetQ, "Error: Failed in analyze of data.\nAddress = 0x0010"}, 0, false,
               "Reply Data : \n", "0x0011"},
     // The part of a device ID past the 260-byte buffer is not taken for the first reply.
@@ -185,7 +190,8 @@ TEST_F(SerialSequenceTest, AReplyThatCannotBeAnalysedKeepsTheBytesReadBeforeIt) 
   SimPrinter printer({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
   model::CStatDataObj data;
   LoadModel(data, kTs5);
-  EXPECT_EQ(Run(kModeGetPrinterSetting, data), kFinished);
+  EXPECT_EQ(Run(kModeGetPrinterSetting, data), kStopped);
+  EXPECT_EQ(closeCode_, 1);  // the window closes and shows what was read
   EXPECT_EQ(Asked(), (Strings{kGetQ, "Error: Failed in analyze of data.\nAddress = 0x0013"}));
   EXPECT_EQ(ImageByte(data, 0x10), 0x7F);
   EXPECT_EQ(ImageByte(data, 0x11), 0x80);

@@ -259,6 +259,10 @@ TEST_P(DispatchTest, NoPrinterAnswersAndTheDialogStaysOpen) {
   AddTarget("10.0.0.1", "One");
   prompt_ = CScriptedPrompt(Answer::kOk);
   EXPECT_EQ(dlg_->OnUpdate(), kFailed);
+  EXPECT_EQ(dlg_->CloseCode(kFailed), 0);
+  // A send that stopped keeps the window open; a read-back that stored nothing closes
+  // it with nothing to refresh.
+  EXPECT_EQ(dlg_->CloseCode(kStopped), c.mode == kModeGetPrinterSetting ? 2 : 0);
   EXPECT_EQ(Asked(), c.notFoundShown ? std::vector<std::string>{std::string("Error: ") + kNotFound}
                                      : std::vector<std::string>{});
   if (c.notFoundShown) {
