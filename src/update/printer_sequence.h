@@ -69,6 +69,10 @@ class IPrinterPort {
   // opens it on the first call; the sequences call again only when triesEveryDevice.
   // The connection returned stays the port's; the sequence closes it when done.
   virtual port::IConnection* OpenNext(const log::CDebugLog& log) = 0;
+
+  // Why OpenNext found no device, as one line for the user naming the device and the
+  // cause; empty when the connection cannot tell or nothing failed.
+  virtual std::string OpenFailure() const { return {}; }
 };
 
 // What a sequence works on and whom it asks, apart from its port. All borrowed.

@@ -1,4 +1,6 @@
 // The Update button and the dispatch to the operation of the chosen connection.
+#include <string>
+
 #include "update/messages.h"
 #include "update/text_compare.h"
 #include "update/update_printer_dlg.h"
@@ -32,7 +34,20 @@ int CUpdatePrinterDlg::CloseCode(int result) const {
   return 0;
 }
 
+namespace {
+
+// "Printer not found...", with the port's own account of the failure when it has one.
+std::string NotFoundText(const std::string& portFailure) {
+  std::string text = msg::kPrinterNotFound;
+  if (!portFailure.empty())
+    text += "\n" + portFailure;
+  return text;
+}
+
+}  // namespace
+
 int CUpdatePrinterDlg::SendData(std::string_view connection) {
+  portFailure_.clear();
   int result;
   if (EqualsIgnoringCase(connection, "Parallel")) {
     result = SendDataParallel(connection);
@@ -48,12 +63,13 @@ int CUpdatePrinterDlg::SendData(std::string_view connection) {
   }
   // A stopped operation has shown its own message.
   if (result == kFailed) {
-    prompt_.Ask(msg::kErrorTitle, msg::kPrinterNotFound, model::Buttons::kOk);
+    prompt_.Ask(msg::kErrorTitle, NotFoundText(portFailure_), model::Buttons::kOk);
   }
   return result;
 }
 
 int CUpdatePrinterDlg::GetData(std::string_view connection) {
+  portFailure_.clear();
   storedBytes_ = 0;
   int result;
   if (EqualsIgnoringCase(connection, "Parallel")) {
@@ -67,7 +83,7 @@ int CUpdatePrinterDlg::GetData(std::string_view connection) {
   }
   // A stopped operation has shown its own message.
   if (result == kFailed) {
-    prompt_.Ask(msg::kErrorTitle, msg::kPrinterNotFound, model::Buttons::kOk);
+    prompt_.Ask(msg::kErrorTitle, NotFoundText(portFailure_), model::Buttons::kOk);
   }
   return result;
 }

@@ -149,7 +149,8 @@ class CUpdatePrinterDlg {
   int RunOperation(std::string_view connection);
 
   // Run the operation for a connection name (the list's entry text, ignoring case);
-  // a result of 0 from a port operation shows "Printer not found...".
+  // a result of 0 from a port operation shows "Printer not found...", followed by a
+  // line naming the device and the cause when the port could not be opened or set up.
   int SendData(std::string_view connection);
   int GetData(std::string_view connection);
 
@@ -233,6 +234,7 @@ class CUpdatePrinterDlg {
   CIPAddressList addressList_;
   model::CStatDataObj* model_ = nullptr;
   std::size_t storedBytes_ = 0;
+  std::string portFailure_;  // why the last port operation found no printer, if known
   int dialogType_ = 0;
   int osVersion_ = 0;
   int mode_ = kModeUpdatePrinter;

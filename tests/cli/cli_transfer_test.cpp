@@ -10,7 +10,7 @@ const std::string kSim = PELMORA_PRINTER_SIM;
 const fs::path kSequenceDir = kSourceDir / "tests" / "data" / "sequence";
 const std::string kTs5 = (kSequenceDir / "ts5.cfg").string();               // 01 02 xx 04 / A5
 const std::string kTs5Custom = (kSequenceDir / "ts5_custom.cfg").string();  // 7F 80 xx 01 / 5A
-constexpr const char* kNotFound = "Printer not found. Check printer description or connection.\n";
+const std::string kNotFound = "Printer not found. Check printer description or connection.\n";
 
 // A scratch folder with a settings file that turns the log on into it; and the
 // simulator, when asked for, serving TS-5.
@@ -36,9 +36,9 @@ class CliTransfer : public testing::Test {
   }
   std::string Dump() const { return (dir_ / "memory.txt").string(); }
   RunResult Run(std::vector<std::string> args) const {
-    return RunCli(args, {"PELMORA_SETTINGS=" + (dir_ / "pelmora.conf").string(),
-                         "XDG_STATE_HOME=" + dir_.string()});
+    return RunCli(args, {"PELMORA_SETTINGS=" + Settings(), "XDG_STATE_HOME=" + dir_.string()});
   }
+  std::string Settings() const { return (dir_ / "pelmora.conf").string(); }
   std::string Log() const { return ReadWholeFile(dir_ / "pelmora" / "VORSETTA.LOG"); }
 
   fs::path dir_;
@@ -91,7 +91,9 @@ TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
       {{"send", kTs5, "--device", device},
        3,
        "Verify connection. Printer must be online and properly connected. Update printer?\n"},
-      {{"send", kTs5, "--device", (dir_ / "none").string(), "--yes"}, 1, kNotFound},
+      {{"send", kTs5, "--device", (dir_ / "none").string(), "--yes"},
+       1,
+       kNotFound + "Cannot open " + (dir_ / "none").string() + " (COM1): no such device.\n"},
       {{"send", (kSourceDir / "examples/model/tk30.cfg").string(), "--yes"},
        1,
        (kSourceDir / "examples/model/tk30.cfg").string() + " offers no Serial connection.\n"},
@@ -120,6 +122,17 @@ TEST_F(CliTransfer, AReadBackThatStopsOnAnErrorFailsAndSavesNothing) {
   EXPECT_EQ(got.err, "Get printer setting?\nFailed in analyze of data.\nAddress = 0x0013\n");
   EXPECT_EQ(got.out, "");
   EXPECT_FALSE(fs::exists(dir_ / "setting" / "Clone.cfg"));
+}
+
+TEST_F(CliTransfer, AnUnusableSettingsFileIsReportedAndNoPortIsGuessed) {
+  std::ofstream(Settings()) << "[Ports]\nCOM1 = ttyS0\n";
+  const std::string problem = "The settings file " + Settings() +
+                              " maps COM1 to a relative path (ttyS0). None of its settings "
+                              "are used.";
+  const RunResult sent = Run({"send", kTs5, "--yes"});
+  EXPECT_EQ(sent.exitCode, 1);
+  EXPECT_EQ(sent.err, problem + "\n" + kNotFound.substr(0, kNotFound.size() - 1) +
+                          "\nNo device is set for COM1. " + problem + "\n");
 }
 
 }  // namespace
