@@ -219,6 +219,10 @@ void CSerial::Close() {
 
 int CSerial::WriteAll(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& written) {
   written = 0;
+  // After a stop request nothing more goes out: the program is ending.
+  if (StopSignal() != 0) {
+    return EINTR;
+  }
   const std::uint64_t boundMs =
       std::uint64_t{timeOuts_.writeTotalMultiplierMs} * count + timeOuts_.writeTotalConstantMs;
   const CDeadline deadline = CDeadline::After(milliseconds(boundMs));
@@ -316,6 +320,11 @@ void CSerial::DrainBounded() {
   if (detail::OutputQueueLength(fd_, queued) != 0 || queued == 0) {
     return;
   }
+  // A program asked to stop does not wait for the line.
+  if (StopSignal() != 0) {
+    detail::DiscardOutput(fd_);
+    return;
+  }
   // As long as the queued bytes take on the line (at the longest character), or as a
   // write of them may take, whichever is longer, and a little more. A line held up by
   // flow control gives up then, rather than blocking the close for good.
@@ -324,7 +333,7 @@ void CSerial::DrainBounded() {
   const std::uint64_t writeMs = std::uint64_t{queued} * timeOuts_.writeTotalMultiplierMs;
   const CDeadline deadline =
       CDeadline::After(milliseconds(std::max(lineMs, writeMs)) + kDrainSlack);
-  while (queued != 0 && !deadline.HasPassed()) {
+  while (queued != 0 && !deadline.HasPassed() && StopSignal() == 0) {
     SleepUntil(CDeadline::Earlier(deadline, CDeadline::After(kDrainPollStep)));
     if (detail::OutputQueueLength(fd_, queued) != 0) {
       return;

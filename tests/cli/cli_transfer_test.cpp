@@ -1,4 +1,10 @@
 // pelmora-cli send and get against the simulated printer on a pseudo-terminal.
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+
+#include <utility>
+
 #include "cli_test_support.h"
 #include "sim_process.h"
 
@@ -35,8 +41,10 @@ class CliTransfer : public testing::Test {
     ASSERT_TRUE(sim_.Start(kSim, args, error)) << error;
   }
   std::string Dump() const { return (dir_ / "memory.txt").string(); }
-  RunResult Run(std::vector<std::string> args) const {
-    return RunCli(args, {"PELMORA_SETTINGS=" + Settings(), "XDG_STATE_HOME=" + dir_.string()});
+  RunResult Run(std::vector<std::string> args,
+                const std::function<void(pid_t)>& whileRunning = {}) const {
+    return RunCli(args, {"PELMORA_SETTINGS=" + Settings(), "XDG_STATE_HOME=" + dir_.string()},
+                  whileRunning);
   }
   std::string Settings() const { return (dir_ / "pelmora.conf").string(); }
   std::string Log() const { return ReadWholeFile(dir_ / "pelmora" / "VORSETTA.LOG"); }
@@ -133,6 +141,37 @@ TEST_F(CliTransfer, AnUnusableSettingsFileIsReportedAndNoPortIsGuessed) {
   EXPECT_EQ(sent.exitCode, 1);
   EXPECT_EQ(sent.err, problem + "\n" + kNotFound.substr(0, kNotFound.size() - 1) +
                           "\nNo device is set for COM1. " + problem + "\n");
+}
+
+TEST_F(CliTransfer, ASignalEndsTheRunAndReleasesThePort) {
+  // A read wait of a minute per byte: the signal comes while the program waits.
+  std::string model = ReadWholeFile(kTs5);
+  model.replace(model.find("ReadWait2 = 5"), 13, "ReadWait2 = 60000");
+  const std::string slow = (dir_ / "slow.cfg").string();
+  std::ofstream(slow) << model;
+  StartSim();
+  for (const auto& [signal, exitCode] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+    const RunResult got =
+        Run({"get", slow, "--device", sim_.DevicePath(), "--yes", "--save-as", "Slow.cfg",
+             "--workdir", dir_.string()},
+            [&](pid_t pid) {
+              for (int i = 0; i < 500 && Log().find("MakeReadCommand") == std::string::npos; ++i)
+                usleep(10000);
+              kill(pid, signal);
+            });
+    EXPECT_EQ(got.exitCode, exitCode) << got.err;
+    EXPECT_EQ(got.out, "");
+    EXPECT_FALSE(fs::exists(dir_ / "setting" / "Slow.cfg"));
+    // Neither the lock nor the terminal's exclusive mode is left behind.
+    const int fd = open(sim_.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    int exclusive = 1;
+    EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    close(fd);
+    fs::remove(dir_ / "pelmora" / "VORSETTA.LOG");
+  }
 }
 
 }  // namespace
