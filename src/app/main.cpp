@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/about_dlg_view.h"
+#include "app/qt_prompt.h"
 #include "app/start_dlg_view.h"
 #include "app/vorsetta_app.h"
 
@@ -59,6 +60,10 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (!app.SettingsProblem().empty()) {
+    pelmora::app::CQtPrompt(nullptr).Ask("Pelmora", app.SettingsProblem(),
+                                         pelmora::model::Buttons::kOk);
+  }
   app.InitInstance([] { return pelmora::app::RunStartDlg(); });
   return 0;
 }

@@ -294,8 +294,8 @@ void CUpdatePrinterDlgView::OnUpdate() {
 
 void CUpdatePrinterDlgView::OnOperationEnded(int result) {
   SetControlsEnabled(true);
-  if (result == update::kFinished)
-    done(1);
+  if (const int code = logic_.CloseCode(result); code != 0)
+    done(code);
 }
 
 void CUpdatePrinterDlgView::SetControlsEnabled(bool enabled) {

@@ -9,7 +9,9 @@ namespace pelmora::app {
 CVorsettaApp::CVorsettaApp() {
   // The switch is read once: a change to the settings file takes effect at
   // the next start.
-  log::EnableLog(log::CSettings::Load().LogEnabled());
+  const log::CSettings settings = log::CSettings::Load();
+  settingsProblem_ = settings.Problem();
+  log::EnableLog(settings.LogEnabled());
   log::CDebugLog marker("CVorsettaApp : Start", 0);
 }
 

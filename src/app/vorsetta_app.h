@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace pelmora::app {
 
@@ -29,6 +30,10 @@ class CVorsettaApp {
   // True between OpenNetworkSession and CloseNetworkSession.
   bool HasNetworkSession() const { return networkSession_; }
 
+  // Why the settings file found at construction cannot be used; empty when it was
+  // used or there is none. The program shows it once its window system is up.
+  const std::string& SettingsProblem() const { return settingsProblem_; }
+
  private:
   // The network update's process-wide set-up (libcurl's global
   // initialisation) belongs here, done once before any window opens and undone
@@ -38,6 +43,7 @@ class CVorsettaApp {
   void CloseNetworkSession();
 
   bool networkSession_ = false;
+  std::string settingsProblem_;
 };
 
 }  // namespace pelmora::app

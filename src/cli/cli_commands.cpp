@@ -1,6 +1,7 @@
 #include "cli_commands.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include "model/result_codes.h"
 #include "model/save_name.h"
 #include "model/text_rules.h"
+#include "port/deadline.h"
 #include "port/debug_log.h"
 #include "port/settings.h"
 #include "port/termios2_line.h"
@@ -268,6 +270,34 @@ std::optional<std::uint32_t> DeviceBaudRate(const std::string& device) {
   return ok ? std::optional<std::uint32_t>(state.outputBaud) : std::nullopt;
 }
 
+void OnStopSignal(int signal) {
+  port::RequestStop(signal);
+}
+
+// SIGINT and SIGTERM end a transfer cleanly for the life of the object: the port's
+// waits end, the port is released on the way out, and the run exits 128 + the signal.
+// No SA_RESTART, so a question waiting on the terminal ends too.
+class CStopSignals {
+ public:
+  CStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &savedInt_);
+    sigaction(SIGTERM, &action, &savedTerm_);
+  }
+  ~CStopSignals() {
+    sigaction(SIGINT, &savedInt_, nullptr);
+    sigaction(SIGTERM, &savedTerm_, nullptr);
+  }
+  CStopSignals(const CStopSignals&) = delete;
+  CStopSignals& operator=(const CStopSignals&) = delete;
+
+ private:
+  struct sigaction savedInt_ {};
+  struct sigaction savedTerm_ {};
+};
+
 int ExitStatus(int result) {
   switch (result) {
     case update::kFinished:
@@ -284,6 +314,8 @@ int ExitStatus(int result) {
 // The known-printer list is neither read nor written.
 int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, std::FILE* err) {
   log::CSettings settings = log::CSettings::Load();
+  if (!settings.Problem().empty())
+    std::fprintf(err, "%s\n", settings.Problem().c_str());
   log::EnableLog(settings.LogEnabled());
   if (!options.device.empty())
     settings.OverridePort("COM1", options.device);
@@ -301,6 +333,7 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
 
   bool offered = false;
   int result = update::kFailed;
+  const CStopSignals stopSignals;
   dlg.DoModal(mode, data, [&] {
     dlg.InitControl();
     const auto& entries = dlg.Connections();
@@ -326,6 +359,8 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
     return result == update::kFinished ? 1 : 2;
   });
   update::SetConnectionSettings(std::nullopt);
+  if (const int signal = port::StopSignal(); signal != 0)
+    return 128 + signal;
   if (!offered) {
     std::fprintf(err, "%s offers no %s connection.\n", options.file.c_str(),
                  options.connection.c_str());

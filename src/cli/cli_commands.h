@@ -69,11 +69,13 @@ struct TransferOptions {
 };
 
 // Sends FILE's current image to the printer. Exit 0 when the send finished, 1 when no
-// printer was found (or the file did not load), 3 when a question was refused.
+// printer was found, the send stopped on a failed write (or the file did not load), 3
+// when a question was refused, 128 + the signal when SIGINT or SIGTERM ended it.
 int RunSend(const TransferOptions& options, std::FILE* err);
 
 // Reads the printer's settings into FILE's current image, prints the show lines of the
-// result and saves it when asked. Exit statuses as RunSend's.
+// result and saves it when asked. Exit statuses as RunSend's; a read-back that stopped
+// on an error prints and saves nothing.
 int RunGet(const TransferOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace pelmora::cli

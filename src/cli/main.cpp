@@ -160,7 +160,8 @@ int main(int argc, char** argv) {
   editDir->needs(saveAs);
 
   const std::string exits =
-      " Exit 0 when it finished, 1 when no printer was found, 3 when a question was refused.";
+      " Exit 0 when it finished, 1 when no printer was found or the transfer stopped on an "
+      "error, 3 when a question was refused, 130 or 143 when ended by SIGINT or SIGTERM.";
   TransferArgs sendArgs;
   CLI::App* send = app.add_subcommand(
       "send",

@@ -4,9 +4,31 @@
 #include <sys/prctl.h>
 #include <time.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 
 namespace pelmora::port {
+
+namespace {
+
+// A signal handler writes it, so it must be a lock-free atomic.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// No wait lasts longer than this in one go, so a stop requested just before a wait
+// began is still seen soon.
+constexpr std::chrono::milliseconds kStopCheckInterval{100};
+
+}  // namespace
+
+void RequestStop(int signal) noexcept {
+  stopSignal.store(signal, std::memory_order_relaxed);
+}
+
+int StopSignal() noexcept {
+  return stopSignal.load(std::memory_order_relaxed);
+}
 
 CDeadline CDeadline::After(Clock::duration after, Clock::time_point now) {
   if (after < Clock::duration::zero()) {
@@ -51,6 +73,10 @@ timespec CDeadline::RemainingTimespec(Clock::time_point now) const {
 int PollUntil(int fd, short events, const CDeadline& deadline) {
   pollfd entry{fd, events, 0};
   for (;;) {
+    if (StopSignal() != 0) {
+      errno = EINTR;
+      return -1;
+    }
     const CDeadline::Clock::time_point now = CDeadline::Clock::now();
     if (deadline.HasPassed(now)) {
       // One last look without waiting, so bytes that are already there are not missed
@@ -61,8 +87,9 @@ int PollUntil(int fd, short events, const CDeadline& deadline) {
       }
       return ready > 0 ? entry.revents : ready;
     }
-    const timespec left = deadline.RemainingTimespec(now);
-    const int ready = ppoll(&entry, 1, deadline.IsNever() ? nullptr : &left, nullptr);
+    const timespec left = CDeadline::Earlier(deadline, CDeadline::After(kStopCheckInterval, now))
+                              .RemainingTimespec(now);
+    const int ready = ppoll(&entry, 1, &left, nullptr);
     if (ready > 0) {
       return entry.revents;
     }
@@ -86,12 +113,13 @@ void SleepUntil(const CDeadline& deadline) {
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
   for (;;) {
     const CDeadline::Clock::time_point now = CDeadline::Clock::now();
-    if (deadline.HasPassed(now)) {
+    if (deadline.HasPassed(now) || StopSignal() != 0) {
       break;
     }
     // steady_clock is CLOCK_MONOTONIC here, so its time point is the absolute time.
+    const CDeadline next = CDeadline::Earlier(deadline, CDeadline::After(kStopCheckInterval, now));
     const auto at = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        (now + deadline.Remaining(now)).time_since_epoch());
+        (now + next.Remaining(now)).time_since_epoch());
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(at.count() / 1000000000);
     ts.tv_nsec = static_cast<long>(at.count() % 1000000000);

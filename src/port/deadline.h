@@ -36,13 +36,21 @@ class CDeadline {
   bool never_ = true;
 };
 
+// Asks every wait below to end at once, for good: a front end's handler of SIGINT or
+// SIGTERM calls it with the signal, so that the port is released and the program ends
+// within a fraction of a second. Async-signal-safe.
+void RequestStop(int signal) noexcept;
+// The signal given to RequestStop; 0 while no stop was asked for.
+int StopSignal() noexcept;
+
 // Waits until `fd` reports one of `events` or the deadline passes, resuming after
 // signals. Returns the reported events (POLLERR, POLLHUP and POLLNVAL included) or 0
-// once the deadline has passed; -1 with errno when polling itself fails.
+// once the deadline has passed; -1 with errno when polling itself fails, and with EINTR
+// once a stop has been requested.
 int PollUntil(int fd, short events, const CDeadline& deadline);
 
-// Sleeps until the deadline has passed, resuming after signals. Never() returns at once
-// rather than sleeping for ever.
+// Sleeps until the deadline has passed, resuming after signals; returns early once a
+// stop has been requested. Never() returns at once rather than sleeping for ever.
 void SleepUntil(const CDeadline& deadline);
 
 }  // namespace pelmora::port

@@ -91,18 +91,37 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::optional<CIniFile> CIniFile::Load(const std::string& path) {
+  std::string text;
+  int error = 0;
+  if (ReadText(path, text, error) != ReadFailure::kNone) {
+    return std::nullopt;
+  }
+  return Parse(text);
+}
+
+CIniFile::ReadFailure CIniFile::ReadText(const std::string& path, std::string& text, int& error) {
+  text.clear();
+  error = 0;
   // O_NONBLOCK so that a FIFO named by mistake cannot hang start-up.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    return std::nullopt;
+    error = errno;
+    return error == ENOENT || error == ENOTDIR ? ReadFailure::kMissing : ReadFailure::kUnreadable;
   }
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) > kMaxFileSize) {
+  if (fstat(fd, &info) != 0) {
+    error = errno;
     close(fd);
-    return std::nullopt;
+    return ReadFailure::kUnreadable;
   }
-  std::string text;
+  if (!S_ISREG(info.st_mode)) {
+    close(fd);
+    return ReadFailure::kNotRegular;
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > kMaxFileSize) {
+    close(fd);
+    return ReadFailure::kTooLarge;
+  }
   char buffer[4096];
   for (;;) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
@@ -110,8 +129,9 @@ std::optional<CIniFile> CIniFile::Load(const std::string& path) {
       continue;
     }
     if (got < 0) {
+      error = errno;
       close(fd);
-      return std::nullopt;
+      return ReadFailure::kUnreadable;
     }
     if (got == 0) {
       break;
@@ -120,11 +140,11 @@ std::optional<CIniFile> CIniFile::Load(const std::string& path) {
     // The file may grow while we read it; stay within the limit anyway.
     if (text.size() > kMaxFileSize) {
       close(fd);
-      return std::nullopt;
+      return ReadFailure::kTooLarge;
     }
   }
   close(fd);
-  return Parse(text);
+  return ReadFailure::kNone;
 }
 
 CIniFile CIniFile::Parse(std::string_view text) {

@@ -32,6 +32,12 @@ class CIniFile {
 
   static constexpr std::size_t kMaxFileSize = 1 << 20;
 
+  // Why a file could not be read.
+  enum class ReadFailure { kNone, kMissing, kUnreadable, kNotRegular, kTooLarge };
+  // Reads the whole file at `path` into `text` as Load does. kMissing when there is no
+  // such file; kUnreadable with the errno in `error` when it cannot be opened or read.
+  static ReadFailure ReadText(const std::string& path, std::string& text, int& error);
+
   // The value of `key` in `section`, names compared ignoring ASCII case; when a
   // key appears more than once the first one counts. One pair of matching quotes
   // ('...' or "...") around the whole value is removed. nullopt: no such key.

@@ -165,6 +165,10 @@ bool CSerial::GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) {
     length = 0;
     return Failed(log, "ReadFile", error);
   }
+  // An ID longer than the buffer: the rest would be taken for the first reply.
+  if (received == length) {
+    DiscardIncoming();
+  }
   length = received;
   return true;
 }
@@ -215,6 +219,10 @@ void CSerial::Close() {
 
 int CSerial::WriteAll(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& written) {
   written = 0;
+  // After a stop request nothing more goes out: the program is ending.
+  if (StopSignal() != 0) {
+    return EINTR;
+  }
   const std::uint64_t boundMs =
       std::uint64_t{timeOuts_.writeTotalMultiplierMs} * count + timeOuts_.writeTotalConstantMs;
   const CDeadline deadline = CDeadline::After(milliseconds(boundMs));
@@ -290,9 +298,31 @@ int CSerial::ReadAvailable(std::uint8_t* buffer, std::uint32_t capacity, std::ui
   return 0;
 }
 
+void CSerial::DiscardIncoming() {
+  // Until the line falls silent for the byte-gap interval, within the read time-out.
+  const CDeadline total = CDeadline::After(milliseconds(timeOuts_.readTotalConstantMs));
+  const milliseconds gap(std::max<std::uint32_t>(timeOuts_.readIntervalMs, 1));
+  std::uint8_t scratch[256];
+  for (;;) {
+    const int ready = PollUntil(fd_, POLLIN, CDeadline::Earlier(total, CDeadline::After(gap)));
+    if (ready <= 0 || (ready & POLLIN) == 0) {
+      return;
+    }
+    const ssize_t n = ::read(fd_, scratch, sizeof scratch);
+    if (n <= 0 && !(n < 0 && (errno == EINTR || errno == EAGAIN))) {
+      return;
+    }
+  }
+}
+
 void CSerial::DrainBounded() {
   std::uint32_t queued = 0;
   if (detail::OutputQueueLength(fd_, queued) != 0 || queued == 0) {
+    return;
+  }
+  // A program asked to stop does not wait for the line.
+  if (StopSignal() != 0) {
+    detail::DiscardOutput(fd_);
     return;
   }
   // As long as the queued bytes take on the line (at the longest character), or as a
@@ -303,7 +333,7 @@ void CSerial::DrainBounded() {
   const std::uint64_t writeMs = std::uint64_t{queued} * timeOuts_.writeTotalMultiplierMs;
   const CDeadline deadline =
       CDeadline::After(milliseconds(std::max(lineMs, writeMs)) + kDrainSlack);
-  while (queued != 0 && !deadline.HasPassed()) {
+  while (queued != 0 && !deadline.HasPassed() && StopSignal() == 0) {
     SleepUntil(CDeadline::Earlier(deadline, CDeadline::After(kDrainPollStep)));
     if (detail::OutputQueueLength(fd_, queued) != 0) {
       return;

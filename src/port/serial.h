@@ -57,7 +57,10 @@ class CSerial final : public IConnection {
   // "SetCommTimeouts Failed : %d" (EINVAL) for a rate of 0.
   bool SetTimeOuts(std::uint32_t baudRate);
 
-  // Writes kSerialDeviceIdRequest, waits 50 ms and reads the answer as Read does.
+  // Writes kSerialDeviceIdRequest, waits 50 ms and reads the answer as Read does. An
+  // answer that fills the buffer is followed by whatever else comes before the line
+  // falls silent for the byte-gap interval (within the read time-out): that is read and
+  // dropped, so that it cannot be taken for the first reply.
   // Logs "WriteFile Failed : %d" or "ReadFile Failed : %d" on failure.
   bool GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) override;
 
@@ -91,6 +94,7 @@ class CSerial final : public IConnection {
   // Logs "<call> Failed : <errno>" in `log`, records the failure and returns false.
   bool Failed(const log::CDebugLog& log, const char* call, int error);
   void DrainBounded();
+  void DiscardIncoming();
 
   const log::CSettings* settings_;
   int fd_ = -1;

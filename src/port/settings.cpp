@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <string>
+#include <system_error>
 
 namespace pelmora::log {
 
@@ -32,6 +34,33 @@ bool ParseLogSwitch(std::string_view text) {
   return error == std::errc() && end == text.data() + text.size() && value != 0;
 }
 
+bool IsControl(unsigned char c) {
+  return (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v') || c == 0x7F;
+}
+
+// Why `text` is no settings text, as the end of a sentence; empty when it is one. A NUL
+// after the '=' of a key line is named as such (it would cut the value short unseen);
+// any other control byte means the file is not text at all.
+std::string TextProblem(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    const std::size_t equals = line.find('=');
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (!IsControl(static_cast<unsigned char>(line[i])))
+        continue;
+      if (line[i] != '\0' || equals == std::string_view::npos || i < equals)
+        return "is not a text file";
+      std::string_view key = line.substr(0, equals);
+      while (!key.empty() && (key.front() == ' ' || key.front() == '\t')) key.remove_prefix(1);
+      while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.remove_suffix(1);
+      return "has a NUL byte in the value of " + std::string(key);
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 CSettings CSettings::Load() {
@@ -39,8 +68,39 @@ CSettings CSettings::Load() {
 }
 
 CSettings CSettings::LoadFrom(const std::string& path) {
-  std::optional<CIniFile> file = CIniFile::Load(path);
-  return file ? FromIni(std::move(*file)) : CSettings();
+  std::string text;
+  int error = 0;
+  std::string problem;
+  switch (CIniFile::ReadText(path, text, error)) {
+    case CIniFile::ReadFailure::kNone:
+      problem = TextProblem(text);
+      break;
+    case CIniFile::ReadFailure::kMissing:
+      return CSettings();
+    case CIniFile::ReadFailure::kUnreadable:
+      problem = "cannot be read (" + std::generic_category().message(error) + ")";
+      break;
+    case CIniFile::ReadFailure::kNotRegular:
+      problem = "is not a regular file";
+      break;
+    case CIniFile::ReadFailure::kTooLarge:
+      problem = "is larger than " + std::to_string(CIniFile::kMaxFileSize) + " bytes";
+      break;
+  }
+  CSettings settings;
+  if (problem.empty()) {
+    settings = FromIni(CIniFile::Parse(text));
+    // A relative device would be opened in whatever folder the program runs in.
+    const std::optional<std::string> com1 = settings.file_.Find("Ports", "COM1");
+    if (com1 && !com1->empty() && com1->front() != '/')
+      problem = "maps COM1 to a relative path (" + *com1 + ")";
+  }
+  if (!problem.empty()) {
+    settings = CSettings();
+    settings.problem_ =
+        "The settings file " + path + " " + problem + ". None of its settings are used.";
+  }
+  return settings;
 }
 
 CSettings CSettings::FromIni(CIniFile file) {
@@ -62,6 +122,9 @@ std::string CSettings::PortDevice(std::string_view name) const {
     if (EqualIgnoringCase(it->first, name)) {
       return it->second;
     }
+  }
+  if (!problem_.empty()) {
+    return {};
   }
   std::string device = file_.GetString("Ports", name, "");
   if (!device.empty()) {

@@ -19,7 +19,11 @@ inline constexpr const char* kSettingsVariable = "PELMORA_SETTINGS";
 //   [Log]   LOG  = N        the log is on when N is a non-zero 32-bit number
 //   [Ports] COM1 = /dev/... the serial device (default /dev/ttyS0)
 //           LPT1 = N        the parallel port number (default 0)
-// A missing or unreadable file leaves every default.
+// A missing file leaves every default. A file that exists but cannot be used (it
+// cannot be read, is no regular file, is larger than CIniFile::kMaxFileSize, is not
+// text, has a NUL byte in a value, or maps COM1 to a relative path) is not used at
+// all: Problem() says why, the log stays off, and the ports map to no device rather
+// than to a default that may be the wrong one.
 class CSettings {
  public:
   // Nothing read: the log off, the default devices.
@@ -29,6 +33,10 @@ class CSettings {
   static CSettings Load();
   static CSettings LoadFrom(const std::string& path);
   static CSettings FromIni(CIniFile file);
+
+  // Why the file read cannot be used, as sentences naming it for the user; empty when
+  // it was used or missing.
+  const std::string& Problem() const { return problem_; }
 
   // The value of kSettingsVariable when it is set, otherwise kSettingsPath.
   static std::string SettingsPath();
@@ -40,7 +48,8 @@ class CSettings {
 
   // The device for a port name such as "COM1" or "LPT1" (ignoring case): an
   // override for this run, else the [Ports] entry when it is not empty, else the
-  // built-in default; empty for a name with none of these.
+  // built-in default; empty for a name with none of these, and for every name without
+  // an override when the file cannot be used.
   std::string PortDevice(std::string_view name) const;
 
   // Makes `name` use `device` for this run only (a command-line option).
@@ -49,6 +58,7 @@ class CSettings {
  private:
   CIniFile file_;
   bool logEnabled_ = false;
+  std::string problem_;
   std::vector<std::pair<std::string, std::string>> overrides_;
 };
 

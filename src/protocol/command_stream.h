@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "model/stat_data_obj.h"
@@ -17,9 +19,23 @@
 
 namespace pelmora::protocol {
 
+namespace detail {
+// Calls visit(args...); a visit that returns bool asks to go on with true.
+template <class Visit, class... Args>
+bool VisitAndGoOn(Visit& visit, Args&&... args) {
+  if constexpr (std::is_same_v<std::invoke_result_t<Visit&, Args...>, bool>) {
+    return visit(std::forward<Args>(args)...);
+  } else {
+    visit(std::forward<Args>(args)...);
+    return true;
+  }
+}
+}  // namespace detail
+
 // Calls visit(address, byte) for every byte that a one-byte ReadBytes of the current image
 // reads successfully, taking the addresses from GetFirstAddress() upwards and stopping
 // past the last block or after 0xFFFF. Gaps and unknown (`xx`) bytes are passed over.
+// A visit that returns bool ends the walk by returning false.
 //
 // Same bytes, same order as reading address by address, also when blocks are unsorted
 // or overlap, but in time linear in the image: a one-byte read at an address is decided
@@ -41,8 +57,9 @@ void ForEachKnownByte(const model::CStatDataObj& model, Visit&& visit) {
     const std::uint32_t end = std::min(block.End(), kAddressEnd);
     for (; address < end; ++address) {
       const std::uint32_t j = address - block.address;
-      if (block.IsKnown(j))
-        visit(static_cast<std::uint16_t>(address), block.bytes[j]);
+      if (block.IsKnown(j) &&
+          !detail::VisitAndGoOn(visit, static_cast<std::uint16_t>(address), block.bytes[j]))
+        return;
     }
   }
 }
@@ -66,6 +83,7 @@ class CCommandStream {
 
   // Calls visit(address, data, command) for each write command, in stream order, with
   // `command` valid for the call only. No calls when the model has no write template.
+  // A visit that returns bool ends the walk by returning false.
   // With CommandLog::kAsMakeWriteCommand each known byte also leaves MakeWriteCommand's
   // scope and lines in the log, template or not, as a sequence that builds its
   // commands one by one leaves them.
@@ -75,9 +93,10 @@ class CCommandStream {
       ForEachKnownByte(model_, [&](std::uint16_t address, std::uint8_t data) {
         std::array<std::uint8_t, kCommandBufferSize> command{};
         std::uint32_t length = 0;
-        if (MakeWriteCommand(model_, address, data, command, length) && length != 0) {
-          visit(address, data, std::span<const std::uint8_t>(command.data(), length));
-        }
+        if (!MakeWriteCommand(model_, address, data, command, length) || length == 0)
+          return true;
+        return detail::VisitAndGoOn(visit, address, data,
+                                    std::span<const std::uint8_t>(command.data(), length));
       });
       return;
     }
@@ -87,7 +106,7 @@ class CCommandStream {
     const std::span<const std::uint8_t> built(command.data(), write_.Size());
     ForEachKnownByte(model_, [&](std::uint16_t address, std::uint8_t data) {
       write_.BuildPadded(address, data, command.data());
-      visit(address, data, built);
+      return detail::VisitAndGoOn(visit, address, data, built);
     });
   }
 

@@ -36,7 +36,9 @@ int CUpdatePrinterDlg::SendDataSerial(std::string_view connection) {
   if (Model() == nullptr)
     return NoPrinter(CSerialPrinterPort::kTraits.sendScope);
   CSerialPrinterPort port(ConnectionSettings(), ToLineSettings(LineSettings()));
-  return RunSendSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
+  const int result = RunSendSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
+  portFailure_ = port.OpenFailure();
+  return result;
 }
 
 int CUpdatePrinterDlg::SendDataUSB(std::string_view /*connection*/) {
@@ -55,7 +57,10 @@ int CUpdatePrinterDlg::GetDataSerial(std::string_view connection) {
   if (Model() == nullptr)
     return NoPrinter(CSerialPrinterPort::kTraits.getScope);
   CSerialPrinterPort port(ConnectionSettings(), ToLineSettings(LineSettings()));
-  return RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
+  const int result =
+      RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui(), &storedBytes_});
+  portFailure_ = port.OpenFailure();
+  return result;
 }
 
 int CUpdatePrinterDlg::GetDataUSB(std::string_view /*connection*/) {

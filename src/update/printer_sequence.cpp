@@ -48,6 +48,7 @@ class COpenDevice {
   port::IConnection* connection_ = nullptr;
 };
 
+// Shows `format` with the address as its argument (a format without one ignores it).
 void ShowError(model::IUserPrompt& prompt, const char* format, std::uint32_t address) {
   char text[64];
   std::snprintf(text, sizeof text, format, static_cast<unsigned>(address & 0xFFFF));
@@ -121,7 +122,9 @@ std::uint32_t ReadWaitMs(const std::string& path, std::string_view key) {
   std::uint32_t wait = kDefaultReadWaitMs;
   if (const std::optional<log::CIniFile> file = log::CIniFile::Load(path))
     wait = file->GetInt("Printer", key, static_cast<std::int32_t>(kDefaultReadWaitMs));
-  return wait == 0 ? kDefaultReadWaitMs : wait;
+  // The lookup gives a negative number in two's complement; as a wait it would last
+  // for weeks per byte, so it counts as 0 does.
+  return wait == 0 || static_cast<std::int32_t>(wait) < 0 ? kDefaultReadWaitMs : wait;
 }
 
 int RunSendSequence(std::string_view connection, IPrinterPort& port,
@@ -136,23 +139,41 @@ int RunSendSequence(std::string_view connection, IPrinterPort& port,
       found != kFinished)
     return found;
 
-  // The stream the binary command file holds, command by command, back to back: a
-  // failed write is logged and the next command goes out all the same.
+  // The stream the binary command file holds, command by command, back to back. The
+  // first write that fails ends it: the printer may hold part of that command, and the
+  // next one would run into it.
   const protocol::CCommandStream stream(context.model);
   const auto write = [&](std::span<const std::uint8_t> command) {
-    if (!device->Write(command.data(), static_cast<std::uint32_t>(command.size())))
-      log.Output("Write Error\n");
+    if (device->Write(command.data(), static_cast<std::uint32_t>(command.size())))
+      return true;
+    log.Output("Write Error\n");
+    return false;
+  };
+  const auto stop = [&](const char* format, std::uint32_t address) {
+    device.Close();
+    ShowError(context.prompt, format, address);
+    return kStopped;
   };
   if (!stream.InitCommand().empty()) {
     log.Output("Write Init Command\n");
-    write(stream.InitCommand());
+    if (!write(stream.InitCommand()))
+      return stop(msg::kSendFailedAtInit, 0);
   }
+  std::optional<std::uint16_t> failedAt;
   stream.ForEachWriteCommand(
-      [&](std::uint16_t, std::uint8_t, std::span<const std::uint8_t> command) { write(command); },
+      [&](std::uint16_t address, std::uint8_t, std::span<const std::uint8_t> command) {
+        if (write(command))
+          return true;
+        failedAt = address;
+        return false;
+      },
       protocol::CommandLog::kAsMakeWriteCommand);
+  if (failedAt)
+    return stop(msg::kSendFailedAt, *failedAt);
   if (!stream.ResetCommand().empty()) {
     log.Output("Write Reset Command\n");
-    write(stream.ResetCommand());
+    if (!write(stream.ResetCommand()))
+      return stop(msg::kSendFailedAtReset, 0);
   }
   device.Close();
   return kFinished;
@@ -177,6 +198,8 @@ int RunGetSequence(std::string_view connection, IPrinterPort& port,
   // Every address from the first one counts a step, gaps and unknown bytes included,
   // and so does the probe that finds the end.
   int step = 0;
+  int result = kFinished;
+  std::size_t stored = 0;
   Buffer command{};
   Buffer reply{};
   for (std::uint32_t address = config.GetFirstAddress(); address <= kLastAddress; ++address) {
@@ -199,6 +222,7 @@ int RunGetSequence(std::string_view connection, IPrinterPort& port,
       log.Output("Write Error\n");
       progress->Close();
       ShowError(context.prompt, msg::kSendFailedAt, address);
+      result = kStopped;
       break;
     }
 
@@ -213,6 +237,7 @@ int RunGetSequence(std::string_view connection, IPrinterPort& port,
       log.Output("Read Error\n");
       progress->Close();
       ShowError(context.prompt, msg::kGetFailedAt, address);
+      result = kStopped;
       break;
     }
     std::uint8_t data = 0;
@@ -221,14 +246,18 @@ int RunGetSequence(std::string_view connection, IPrinterPort& port,
       log.Output("Analyze Error\n");
       progress->Close();
       ShowError(context.prompt, msg::kAnalyzeFailedAt, address);
+      result = kStopped;
       break;
     }
     config.WriteBytes(address, std::span<const std::uint8_t>(&data, 1), model::kWriteCopy);
+    ++stored;
   }
   progress->Close();
   progress.reset();
   device.Close();
-  return kFinished;
+  if (context.storedBytes != nullptr)
+    *context.storedBytes = stored;
+  return result;
 }
 
 }  // namespace pelmora::update

@@ -11,6 +11,7 @@
 // thread; the calls come strictly one after another.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -32,6 +33,9 @@ inline constexpr const char* kGetQuestion = "Get printer setting?";
 inline constexpr const char* kSendFailedAt = "Send data failed.\nAddress = 0x%04X";
 inline constexpr const char* kGetFailedAt = "Get data failed.\nAddress = 0x%04X";
 inline constexpr const char* kAnalyzeFailedAt = "Failed in analyze of data.\nAddress = 0x%04X";
+// A send that stopped at the command framing the settings rather than at an address.
+inline constexpr const char* kSendFailedAtInit = "Send data failed.\nInitialise command";
+inline constexpr const char* kSendFailedAtReset = "Send data failed.\nReset command";
 }  // namespace msg
 
 // The read wait when the definition file gives none (or 0), in milliseconds.
@@ -65,6 +69,10 @@ class IPrinterPort {
   // opens it on the first call; the sequences call again only when triesEveryDevice.
   // The connection returned stays the port's; the sequence closes it when done.
   virtual port::IConnection* OpenNext(const log::CDebugLog& log) = 0;
+
+  // Why OpenNext found no device, as one line for the user naming the device and the
+  // cause; empty when the connection cannot tell or nothing failed.
+  virtual std::string OpenFailure() const { return {}; }
 };
 
 // What a sequence works on and whom it asks, apart from its port. All borrowed.
@@ -73,15 +81,20 @@ struct SequenceContext {
   model::IUserPrompt& prompt;  // the "Warning" questions and the "Error" messages
   IWarningUi& warningUi;
   IProgressUi& progressUi;
+  // When given, the read-back counts here the bytes it stored into the current image.
+  std::size_t* storedBytes = nullptr;
 };
 
 // Results: 0 failed (no port, no device ID, another model: the caller tells the user),
-// 1 finished, 2 cancelled by the user.
+// 1 finished, 2 cancelled by the user, 3 stopped on an error already shown to the user.
 //
 // Send: checks `connection` against the port's name (ignoring case; 0 when it differs),
 // finds and confirms the printer, then writes the initialise command, one write command
-// per known byte of the current image in address order and the reset command. A failed
-// write is only logged ("Write Error"). The configuration is not changed.
+// per known byte of the current image in address order and the reset command. A write
+// that fails or is cut short ends the send at once with 3: it is logged ("Write Error")
+// and shown with the address (or the command) where it stopped, and nothing more is
+// written, since a command after a cut one would reach the printer as garbage. The
+// configuration is not changed.
 int RunSendSequence(std::string_view connection, IPrinterPort& port,
                     const SequenceContext& context);
 
@@ -89,12 +102,13 @@ int RunSendSequence(std::string_view connection, IPrinterPort& port,
 // current image a read command, the read wait (never shorter), the reply, and the byte
 // it holds stored into the current image, with the progress window counting every
 // address visited. A write, read or reply failure is reported once with its address and
-// ends the reading with 1, keeping the bytes read before it.
+// ends the reading with 3, keeping the bytes read before it.
 int RunGetSequence(std::string_view connection, IPrinterPort& port, const SequenceContext& context);
 
 // The read wait of a connection in milliseconds: the integer `key` of the section
 // "Printer" of the file at `path` (the private-profile lookup of log::CIniFile),
-// kDefaultReadWaitMs when the file, the section or the key is missing or the value is 0.
+// kDefaultReadWaitMs when the file, the section or the key is missing or the value is 0
+// or negative.
 std::uint32_t ReadWaitMs(const std::string& path, std::string_view key);
 
 // The length of `bytes` as text: up to the first zero byte, never past the end.

@@ -2,6 +2,7 @@
 // prepared with the line settings chosen in the Update Printer dialog.
 #pragma once
 
+#include <string>
 #include <utility>
 
 #include "port/serial.h"
@@ -24,12 +25,16 @@ class CSerialPrinterPort final : public IPrinterPort {
   // Open, SetState, SetTimeOuts with the baud rate; each failure is logged by
   // CSerial, and gives nullptr. The one port is opened once; later calls give nullptr.
   port::IConnection* OpenNext(const log::CDebugLog& log) override;
+  // "Cannot open /dev/ttyS0 (COM1): ..." or "Cannot set up ...", with the group that
+  // grants access when permission was denied.
+  std::string OpenFailure() const override { return failure_; }
 
  private:
   log::CSettings settings_;  // before serial_, which keeps a pointer to it
   port::CLineSettings line_;
   port::CSerial serial_;
   bool opened_ = false;
+  std::string failure_;
 };
 
 }  // namespace pelmora::update

@@ -1,4 +1,6 @@
 // The Update button and the dispatch to the operation of the chosen connection.
+#include <string>
+
 #include "update/messages.h"
 #include "update/text_compare.h"
 #include "update/update_printer_dlg.h"
@@ -24,7 +26,28 @@ int CUpdatePrinterDlg::RunOperation(std::string_view connection) {
   return mode_ == kModeUpdatePrinter ? SendData(connection) : GetData(connection);
 }
 
+int CUpdatePrinterDlg::CloseCode(int result) const {
+  if (result == kFinished)
+    return 1;
+  if (result == kStopped && mode_ == kModeGetPrinterSetting)
+    return storedBytes_ != 0 ? 1 : 2;
+  return 0;
+}
+
+namespace {
+
+// "Printer not found...", with the port's own account of the failure when it has one.
+std::string NotFoundText(const std::string& portFailure) {
+  std::string text = msg::kPrinterNotFound;
+  if (!portFailure.empty())
+    text += "\n" + portFailure;
+  return text;
+}
+
+}  // namespace
+
 int CUpdatePrinterDlg::SendData(std::string_view connection) {
+  portFailure_.clear();
   int result;
   if (EqualsIgnoringCase(connection, "Parallel")) {
     result = SendDataParallel(connection);
@@ -38,13 +61,16 @@ int CUpdatePrinterDlg::SendData(std::string_view connection) {
   } else {
     return kFailed;
   }
+  // A stopped operation has shown its own message.
   if (result == kFailed) {
-    prompt_.Ask(msg::kErrorTitle, msg::kPrinterNotFound, model::Buttons::kOk);
+    prompt_.Ask(msg::kErrorTitle, NotFoundText(portFailure_), model::Buttons::kOk);
   }
   return result;
 }
 
 int CUpdatePrinterDlg::GetData(std::string_view connection) {
+  portFailure_.clear();
+  storedBytes_ = 0;
   int result;
   if (EqualsIgnoringCase(connection, "Parallel")) {
     result = GetDataParallel(connection);
@@ -55,8 +81,9 @@ int CUpdatePrinterDlg::GetData(std::string_view connection) {
   } else {
     return kFailed;
   }
+  // A stopped operation has shown its own message.
   if (result == kFailed) {
-    prompt_.Ask(msg::kErrorTitle, msg::kPrinterNotFound, model::Buttons::kOk);
+    prompt_.Ask(msg::kErrorTitle, NotFoundText(portFailure_), model::Buttons::kOk);
   }
   return result;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,8 +31,10 @@ inline constexpr int kNoConnection = -1;
 
 enum UpdateMode : int { kModeUpdatePrinter = 1, kModeGetPrinterSetting = 2 };
 
-// Results of the printer operations and the dispatch.
-enum OperationResult : int { kFailed = 0, kFinished = 1, kCancelled = 2 };
+// Results of the printer operations and the dispatch. kStopped: the operation ended on
+// an error it has already reported to the user (a send cut short, a read-back that
+// stopped part-way); it is a failure, but the dispatch adds no message of its own.
+enum OperationResult : int { kFailed = 0, kFinished = 1, kCancelled = 2, kStopped = 3 };
 
 struct CConnectionEntry {
   std::string text;  // the interface name as the model spells it
@@ -135,7 +138,8 @@ class CUpdatePrinterDlg {
   void OnRemove(std::span<const int> selectedRows);
   void OnDblclkList(std::span<const int> selectedRows);
   // The Update (Get) button: saves the known-printer list and runs the operation
-  // for the selected connection. Returns its result; on 1 the dialog closes with 1.
+  // for the selected connection. Returns its result; CloseCode says how the window
+  // ends after it.
   int OnUpdate();
   // The two halves of OnUpdate, for a caller that runs the operation away from the
   // window's thread: BeginUpdate saves the known-printer list and returns the
@@ -145,9 +149,18 @@ class CUpdatePrinterDlg {
   int RunOperation(std::string_view connection);
 
   // Run the operation for a connection name (the list's entry text, ignoring case);
-  // a result of 0 from a port operation shows "Printer not found...".
+  // a result of 0 from a port operation shows "Printer not found...", followed by a
+  // line naming the device and the cause when the port could not be opened or set up.
   int SendData(std::string_view connection);
   int GetData(std::string_view connection);
+
+  // How the window ends after the operation gave `result`: 0 it stays open, else the
+  // code to close it with. A finished operation closes with 1. A read-back that stopped
+  // on an error closes too, keeping what it read: with 1 when it stored bytes, with 2
+  // (nothing to refresh) when it stored none. Every other result keeps it open.
+  int CloseCode(int result) const;
+  // The bytes the last read-back stored into the current image.
+  std::size_t StoredBytes() const { return storedBytes_; }
 
   // The printer operations; each returns 0 at once for a name that is not its own.
   // Serial runs the send and read-back sequences; the parallel, USB and network
@@ -220,6 +233,8 @@ class CUpdatePrinterDlg {
 
   CIPAddressList addressList_;
   model::CStatDataObj* model_ = nullptr;
+  std::size_t storedBytes_ = 0;
+  std::string portFailure_;  // why the last port operation found no printer, if known
   int dialogType_ = 0;
   int osVersion_ = 0;
   int mode_ = kModeUpdatePrinter;

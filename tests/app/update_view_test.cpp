@@ -308,7 +308,8 @@ class UpdateViewTest : public QObject {
     });
     QCOMPARE(result, 2);
     QCOMPARE(seen, QStringList{QStringLiteral(
-                       "Error: Printer not found. Check printer description or connection.")});
+                       "Error: Printer not found. Check printer description or connection.\n"
+                       "Cannot open /nonexistent/pelmora-test-com1 (COM1): no such device.")});
   }
 
   void targetListAddRemoveDoubleClickBrowse() {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -37,8 +38,10 @@ inline std::string ReadWholeFile(const fs::path& path) {
 
 // Runs pelmora-cli with `args` and `extraEnv` added to the environment. Output
 // goes to temporary files rather than pipes, so a chatty child cannot block.
+// `whileRunning`, when given, is called with the child's id before it is waited for.
 inline RunResult RunCli(const std::vector<std::string>& args,
-                        const std::vector<std::string>& extraEnv = {}) {
+                        const std::vector<std::string>& extraEnv = {},
+                        const std::function<void(pid_t)>& whileRunning = {}) {
   RunResult result;
   char outName[] = "/tmp/pelmora-cli-out-XXXXXX";
   char errName[] = "/tmp/pelmora-cli-err-XXXXXX";
@@ -83,6 +86,8 @@ inline RunResult RunCli(const std::vector<std::string>& args,
   if (rc != 0) {
     ADD_FAILURE() << "cannot start " << argv[0];
   } else {
+    if (whileRunning)
+      whileRunning(pid);
     int status = 0;
     waitpid(pid, &status, 0);
     if (WIFEXITED(status)) {

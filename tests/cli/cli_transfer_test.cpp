@@ -1,4 +1,10 @@
 // pelmora-cli send and get against the simulated printer on a pseudo-terminal.
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+
+#include <utility>
+
 #include "cli_test_support.h"
 #include "sim_process.h"
 
@@ -10,7 +16,7 @@ const std::string kSim = PELMORA_PRINTER_SIM;
 const fs::path kSequenceDir = kSourceDir / "tests" / "data" / "sequence";
 const std::string kTs5 = (kSequenceDir / "ts5.cfg").string();               // 01 02 xx 04 / A5
 const std::string kTs5Custom = (kSequenceDir / "ts5_custom.cfg").string();  // 7F 80 xx 01 / 5A
-constexpr const char* kNotFound = "Printer not found. Check printer description or connection.\n";
+const std::string kNotFound = "Printer not found. Check printer description or connection.\n";
 
 // A scratch folder with a settings file that turns the log on into it; and the
 // simulator, when asked for, serving TS-5.
@@ -35,10 +41,12 @@ class CliTransfer : public testing::Test {
     ASSERT_TRUE(sim_.Start(kSim, args, error)) << error;
   }
   std::string Dump() const { return (dir_ / "memory.txt").string(); }
-  RunResult Run(std::vector<std::string> args) const {
-    return RunCli(args, {"PELMORA_SETTINGS=" + (dir_ / "pelmora.conf").string(),
-                         "XDG_STATE_HOME=" + dir_.string()});
+  RunResult Run(std::vector<std::string> args,
+                const std::function<void(pid_t)>& whileRunning = {}) const {
+    return RunCli(args, {"PELMORA_SETTINGS=" + Settings(), "XDG_STATE_HOME=" + dir_.string()},
+                  whileRunning);
   }
+  std::string Settings() const { return (dir_ / "pelmora.conf").string(); }
   std::string Log() const { return ReadWholeFile(dir_ / "pelmora" / "VORSETTA.LOG"); }
 
   fs::path dir_;
@@ -91,7 +99,9 @@ TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
       {{"send", kTs5, "--device", device},
        3,
        "Verify connection. Printer must be online and properly connected. Update printer?\n"},
-      {{"send", kTs5, "--device", (dir_ / "none").string(), "--yes"}, 1, kNotFound},
+      {{"send", kTs5, "--device", (dir_ / "none").string(), "--yes"},
+       1,
+       kNotFound + "Cannot open " + (dir_ / "none").string() + " (COM1): no such device.\n"},
       {{"send", (kSourceDir / "examples/model/tk30.cfg").string(), "--yes"},
        1,
        (kSourceDir / "examples/model/tk30.cfg").string() + " offers no Serial connection.\n"},
@@ -112,16 +122,56 @@ TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
   }
 }
 
-TEST_F(CliTransfer, AReplyThatCannotBeAnalysedEndsTheReadingButNotTheRun) {
+TEST_F(CliTransfer, AReadBackThatStopsOnAnErrorFailsAndSavesNothing) {
   StartSim({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
-  const RunResult got = Run({"get", kTs5, "--device", sim_.DevicePath(), "--yes"});
-  EXPECT_EQ(got.exitCode, 0);
+  const RunResult got = Run({"get", kTs5, "--device", sim_.DevicePath(), "--yes", "--save-as",
+                             "Clone.cfg", "--workdir", dir_.string()});
+  EXPECT_EQ(got.exitCode, 1);
   EXPECT_EQ(got.err, "Get printer setting?\nFailed in analyze of data.\nAddress = 0x0013\n");
-  EXPECT_EQ(got.out,
-            "Basic\tDensity\t127 \tchangeable\n"
-            "Basic\tSpeed\t128 \tchangeable\n"
-            "Basic\tCutter\tDisable\tchangeable\n"
-            "Basic\tMode\tQuiet\tchangeable\n");
+  EXPECT_EQ(got.out, "");
+  EXPECT_FALSE(fs::exists(dir_ / "setting" / "Clone.cfg"));
+}
+
+TEST_F(CliTransfer, AnUnusableSettingsFileIsReportedAndNoPortIsGuessed) {
+  std::ofstream(Settings()) << "[Ports]\nCOM1 = ttyS0\n";
+  const std::string problem = "The settings file " + Settings() +
+                              " maps COM1 to a relative path (ttyS0). None of its settings "
+                              "are used.";
+  const RunResult sent = Run({"send", kTs5, "--yes"});
+  EXPECT_EQ(sent.exitCode, 1);
+  EXPECT_EQ(sent.err, problem + "\n" + kNotFound.substr(0, kNotFound.size() - 1) +
+                          "\nNo device is set for COM1. " + problem + "\n");
+}
+
+TEST_F(CliTransfer, ASignalEndsTheRunAndReleasesThePort) {
+  // A read wait of a minute per byte: the signal comes while the program waits.
+  std::string model = ReadWholeFile(kTs5);
+  model.replace(model.find("ReadWait2 = 5"), 13, "ReadWait2 = 60000");
+  const std::string slow = (dir_ / "slow.cfg").string();
+  std::ofstream(slow) << model;
+  StartSim();
+  for (const auto& [signal, exitCode] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+    const RunResult got =
+        Run({"get", slow, "--device", sim_.DevicePath(), "--yes", "--save-as", "Slow.cfg",
+             "--workdir", dir_.string()},
+            [&](pid_t pid) {
+              for (int i = 0; i < 500 && Log().find("MakeReadCommand") == std::string::npos; ++i)
+                usleep(10000);
+              kill(pid, signal);
+            });
+    EXPECT_EQ(got.exitCode, exitCode) << got.err;
+    EXPECT_EQ(got.out, "");
+    EXPECT_FALSE(fs::exists(dir_ / "setting" / "Slow.cfg"));
+    // Neither the lock nor the terminal's exclusive mode is left behind.
+    const int fd = open(sim_.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    int exclusive = 1;
+    EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    close(fd);
+    fs::remove(dir_ / "pelmora" / "VORSETTA.LOG");
+  }
 }
 
 }  // namespace

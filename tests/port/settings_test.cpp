@@ -10,6 +10,7 @@
 namespace pelmora::log {
 namespace {
 
+using namespace std::string_literals;
 using test::ScopedEnv;
 using test::TempDir;
 
@@ -50,6 +51,53 @@ TEST(Settings, LogSwitch) {
     ScopedEnv env(kSettingsVariable, path);
     EXPECT_EQ(CSettings::Load().LogEnabled(), c.enabled) << c.name;
   }
+}
+
+TEST(Settings, AFileThatCannotBeUsedIsNamedAndNotUsed) {
+  struct Case {
+    const char* name;
+    std::string file;
+    const char* problem;  // the sentence after the file's name; nullptr: usable
+  };
+  const Case cases[] = {
+      {"usable", "[Log]\nLOG = 1\n[Ports]\nCOM1 = /dev/ttyUSB0\n", nullptr},
+      {"tabs, CR LF and other bytes are text", "\xEF\xBB\xBF; caf\xE9\r\n[Log]\r\n\tLOG = 1\r\n",
+       nullptr},
+      {"binary",
+       "\x7F"
+       "ELF\x02\x01\x01\0\0\n[Log]\nLOG = 1\n"s,
+       "is not a text file"},
+      {"control byte", "[Log]\nLOG = 1\x1B\n", "is not a text file"},
+      {"NUL in a value", "[Ports]\nCOM1 = /dev/ttyS1\0/x\n[Log]\nLOG = 1\n"s,
+       "has a NUL byte in the value of COM1"},
+      {"relative device", "[Log]\nLOG = 1\n[Ports]\nCOM1 = ttyUSB0\n",
+       "maps COM1 to a relative path (ttyUSB0)"},
+      {"too large", "[Log]\nLOG = 1\n;" + std::string(CIniFile::kMaxFileSize, 'x') + "\n",
+       "is larger than 1048576 bytes"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string path = dir / "pelmora.conf";
+    test::WriteFile(path, c.file);
+    const CSettings settings = CSettings::LoadFrom(path);
+    if (c.problem == nullptr) {
+      EXPECT_EQ(settings.Problem(), "") << c.name;
+      EXPECT_TRUE(settings.LogEnabled()) << c.name;
+      continue;
+    }
+    EXPECT_EQ(settings.Problem(),
+              "The settings file " + path + " " + c.problem + ". None of its settings are used.")
+        << c.name;
+    EXPECT_FALSE(settings.LogEnabled()) << c.name;
+    EXPECT_EQ(settings.PortDevice("COM1"), "") << c.name;  // no guessed default
+  }
+
+  TempDir dir;
+  EXPECT_EQ(CSettings::LoadFrom(dir / "missing.conf").Problem(), "");  // defaults, silently
+  EXPECT_EQ(CSettings::LoadFrom(dir / "missing.conf").PortDevice("COM1"), "/dev/ttyS0");
+  EXPECT_EQ(CSettings::LoadFrom(dir.path().string()).Problem(),
+            "The settings file " + dir.path().string() +
+                " is not a regular file. None of its settings are used.");
 }
 
 TEST(Settings, PathComesFromTheEnvironment) {

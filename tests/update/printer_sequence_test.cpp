@@ -34,7 +34,7 @@ class FaultyDevice final : public port::IConnection {
     return line_.GetDeviceID(buffer, length);
   }
   bool Write(const std::uint8_t* bytes, std::uint32_t count) override {
-    return !failWrites && line_.Write(bytes, count);
+    return !failWrites && writes++ != failWriteAt && line_.Write(bytes, count);
   }
   bool Read(std::uint8_t* buffer, std::uint32_t& length) override {
     if (failReads) {
@@ -49,6 +49,8 @@ class FaultyDevice final : public port::IConnection {
 
   sim::CSimPrinter& Printer() { return printer_; }
   bool failWrites = false;
+  int failWriteAt = -1;  // the write, counted from 0, that fails
+  int writes = 0;
   bool failReads = false;
 
  private:
@@ -123,18 +125,38 @@ TEST_F(PrinterSequenceTest, AnotherConnectionsNameOpensNothing) {
   EXPECT_EQ(RunSendSequence("sErIaL", port, Context()), kFinished);
 }
 
-TEST_F(PrinterSequenceTest, FailedWritesAreLoggedAndTheSendStillFinishes) {
-  FakePort port(kOnePort);
-  AddDevice(port).failWrites = true;
-  EXPECT_EQ(RunSendSequence("Serial", port, Context()), kFinished);
-  // The initialise command, four settings bytes and the reset command.
-  const std::string text = log_.Text();
-  std::size_t errors = 0;
-  for (std::size_t at = text.find("Write Error\n"); at != std::string::npos;
-       at = text.find("Write Error\n", at + 1))
-    ++errors;
-  EXPECT_EQ(errors, 6u) << text;
-  EXPECT_FALSE(port.devices[0]->IsOpen());
+std::size_t Count(const std::string& text, const std::string& line) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(PrinterSequenceTest, AFailedWriteEndsTheSendWhereItStopped) {
+  // Writes: the initialise command, settings 0x10, 0x11, 0x13 and 0x20, the reset command.
+  const struct {
+    int failAt;
+    const char* message;
+    std::uint64_t inits, writes, resets;  // what reached the printer
+  } cases[] = {
+      {0, "Error: Send data failed.\nInitialise command", 0, 0, 0},
+      {2, "Error: Send data failed.\nAddress = 0x0011", 1, 1, 0},
+      {5, "Error: Send data failed.\nReset command", 1, 4, 0},
+  };
+  for (const auto& c : cases) {
+    FakePort port(kOnePort);
+    FaultyDevice& device = AddDevice(port);
+    device.failWriteAt = c.failAt;
+    const std::size_t errorsBefore = Count(log_.Text(), "Write Error\n");
+    EXPECT_EQ(RunSendSequence("Serial", port, Context()), kStopped) << c.failAt;
+    EXPECT_EQ(Asked().back(), c.message);
+    EXPECT_EQ(device.writes, c.failAt + 1);  // nothing after the failed write
+    const sim::CSimCounters& got = device.Printer().Counters();
+    EXPECT_EQ(got.inits, c.inits);
+    EXPECT_EQ(got.writes, c.writes);
+    EXPECT_EQ(got.resets, c.resets);
+    EXPECT_EQ(Count(log_.Text(), "Write Error\n"), errorsBefore + 1);
+    EXPECT_FALSE(device.IsOpen());
+  }
 }
 
 struct ReadFault {
@@ -148,7 +170,7 @@ struct ReadFault {
 class ReadFaultTest : public PrinterSequenceTest,
                       public ::testing::WithParamInterface<ReadFault> {};
 
-TEST_P(ReadFaultTest, IsReportedOnceAndTheReadBackFinishes) {
+TEST_P(ReadFaultTest, IsReportedOnceAndStopsTheReadBack) {
   const ReadFault& c = GetParam();
   FakePort port(kOnePort);
   FaultyDevice& device = AddDevice(port);
@@ -156,7 +178,11 @@ TEST_P(ReadFaultTest, IsReportedOnceAndTheReadBackFinishes) {
   device.failWrites = c.failWrites;
   device.failReads = c.failReads;
 
-  EXPECT_EQ(RunGetSequence("Serial", port, Context()), kFinished);
+  std::size_t stored = 99;
+  SequenceContext context = Context();
+  context.storedBytes = &stored;
+  EXPECT_EQ(RunGetSequence("Serial", port, context), kStopped);
+  EXPECT_EQ(stored, 0u);
   EXPECT_EQ(Asked(), (Strings{"Warning: Get printer setting?", c.message}));
   EXPECT_TRUE(prompt_.progressClosedAtError);
   EXPECT_EQ(ImageByte(data_, 0x10), 0x01);  // nothing stored
@@ -218,16 +244,22 @@ TEST_F(PrinterSequenceTest, EveryDeviceIsTriedUntilOneIsTheModel) {
   EXPECT_EQ(RunGetSequence("USB", none, Context()), kFailed);
 }
 
-TEST(ReadWaitTest, ComesFromSectionPrinterWith50ForNothingOrZero) {
+TEST(ReadWaitTest, ComesFromSectionPrinterWith50ForNothingZeroOrNegative) {
   log::test::TempDir dir;
   struct Case {
     const char* text;
     std::uint32_t wait;
   };
   const Case cases[] = {
-      {"[Printer]\nReadWait2 = 120\n", 120}, {"[printer]\nreadwait2=7\n", 7},
-      {"[Printer]\nReadWait2 = 0\n", 50},    {"[Printer]\nReadWait1 = 9\n", 50},
-      {"[Other]\nReadWait2 = 9\n", 50},      {"[Printer]\nReadWait2 = 0x20\n", 32},
+      {"[Printer]\nReadWait2 = 120\n", 120},
+      {"[printer]\nreadwait2=7\n", 7},
+      {"[Printer]\nReadWait2 = 0\n", 50},
+      {"[Printer]\nReadWait1 = 9\n", 50},
+      {"[Other]\nReadWait2 = 9\n", 50},
+      {"[Printer]\nReadWait2 = 0x20\n", 32},
+      // Negative waits would last weeks per byte.
+      {"[Printer]\nReadWait2 = -1\n", 50},
+      {"[Printer]\nReadWait2 = 0xFFFFFFFF\n", 50},
   };
   for (const Case& c : cases) {
     log::test::WriteFile(dir / "m.cfg", c.text);

@@ -1,11 +1,15 @@
 // The serial send and read-back through the Update button's dispatch, against the
 // simulated printer on a pseudo-terminal.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "model/user_prompt.h"
+#include "port/serial.h"
 #include "sequence_test_support.h"
 #include "update/app_state.h"
 #include "update/update_printer_dlg.h"
@@ -45,7 +49,11 @@ class SerialSequenceTest : public ::testing::Test {
   int Run(int mode, model::CStatDataObj& data, int stopBits = kOneStopBit) {
     CUpdatePrinterDlg dlg(prompt_, ui_);
     dlg.SetStopBits(stopBits);
-    return dlg.DoModal(mode, data, [&] { return dlg.RunOperation("Serial"); });
+    return dlg.DoModal(mode, data, [&] {
+      const int result = dlg.RunOperation("Serial");
+      closeCode_ = dlg.CloseCode(result);
+      return result;
+    });
   }
   Strings Asked() const {
     Strings texts;
@@ -57,6 +65,7 @@ class SerialSequenceTest : public ::testing::Test {
   test::ScratchLog log_;
   model::CScriptedPrompt prompt_{Answer::kOk};
   test::ScriptedUi ui_;
+  int closeCode_ = -1;  // how the window would end after the last Run
 };
 
 TEST_F(SerialSequenceTest, SendWritesEveryKnownByteAndReadBackBringsThemBack) {
@@ -165,14 +174,16 @@ INSTANTIATE_TEST_SUITE_P(Faults, SerialFaultTest, ::testing::Values(
     FaultCase{"NoDeviceIdEscape", {"--no-device-id"}, kGet, kOk, {{CWarningDlg::kCancel, true}},
               kOneStopBit, kFinished, {}, 1, false, "Reply Data : @BDC PS\r\nEE:200000;\n",
               nullptr},
-    FaultCase{"NoReply", {"--no-reply"}, kGet, kOk, {}, kOneStopBit, kFinished,
+    FaultCase{"NoReply", {"--no-reply"}, kGet, kOk, {}, kOneStopBit, kStopped,
               {kGetQ, "Error: Failed in analyze of data.\nAddress = 0x0010"}, 0, false,
               "Reply Data : \n", "0x0011"},
+    // The part of a device ID past the 260-byte buffer is not taken for the first reply.
+    FaultCase{"LongDeviceId", {"--device-id", "MFG:TAVEN;MDL:TS-5;" + std::string(400, 'X')},
+              kGet, kOk, {}, kOneStopBit, kFinished, {kGetQ}, 0, false,
+              "Reply Data : @BDC PS\r\nEE:100000;\n", "Error"},
     // A late answer still comes within the read time-out.
     FaultCase{"SlowReply", {"--slow-reply", "120"}, kGet, kOk, {}, kOneStopBit, kFinished,
-              {kGetQ}, 0, false, "Reply Data : @BDC PS\r\nEE:200000;\n", "Error"},
-    FaultCase{"OneAndAHalfStopBits", {}, kUpd, kOk, {}, kOne5StopBits, kFailed, {kNotFound}, 0,
-              false, "SetCommState Failed : 22\n", "GetDeviceID"}),
+              {kGetQ}, 0, false, "Reply Data : @BDC PS\r\nEE:200000;\n", "Error"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 // clang-format on
 
@@ -181,7 +192,8 @@ TEST_F(SerialSequenceTest, AReplyThatCannotBeAnalysedKeepsTheBytesReadBeforeIt) 
   SimPrinter printer({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
   model::CStatDataObj data;
   LoadModel(data, kTs5);
-  EXPECT_EQ(Run(kModeGetPrinterSetting, data), kFinished);
+  EXPECT_EQ(Run(kModeGetPrinterSetting, data), kStopped);
+  EXPECT_EQ(closeCode_, 1);  // the window closes and shows what was read
   EXPECT_EQ(Asked(), (Strings{kGetQ, "Error: Failed in analyze of data.\nAddress = 0x0013"}));
   EXPECT_EQ(ImageByte(data, 0x10), 0x7F);
   EXPECT_EQ(ImageByte(data, 0x11), 0x80);
@@ -209,15 +221,55 @@ TEST_F(SerialSequenceTest, TickedWarningIsNotShownAgain) {
   EXPECT_TRUE(Asked().empty());
 }
 
-TEST_F(SerialSequenceTest, MissingPortIsPrinterNotFound) {
-  test::ComPort com1("/nonexistent/pelmora-com1");
+TEST_F(SerialSequenceTest, APortThatDoesNotOpenIsNamedWithTheCause) {
   model::CStatDataObj data;
   LoadModel(data, kTs5);
-  EXPECT_EQ(Run(kModeUpdatePrinter, data), kFailed);
-  EXPECT_EQ(Run(kModeGetPrinterSetting, data), kFailed);
-  EXPECT_EQ(Asked(), (Strings{kNotFound, kNotFound}));
-  EXPECT_TRUE(InOrder(log_.Text(), {"SendDataSerial\n", "CreateFile Failed : 2\n",
-                                    "GetDataSerial\n", "CreateFile Failed : 2\n"}));
+  SimPrinter printer;
+  port::CSerial holder;  // keeps the simulator's port busy
+  ASSERT_TRUE(holder.Open(printer.Device()));
+  const std::string busy = printer.Device();
+  const std::string denied = testing::TempDir() + "pelmora-denied-com1";
+  test::WriteFile(denied, "");
+  ::chmod(denied.c_str(), 0);
+  struct group* own = ::getgrgid(::getegid());
+  const struct {
+    std::string device;
+    int mode;
+    int stopBits;
+    std::string cause;
+    const char* logged;
+  } cases[] = {
+      {"/nonexistent/pelmora-com1", kUpd, kOneStopBit,
+       "Cannot open /nonexistent/pelmora-com1 (COM1): no such device.", "CreateFile Failed : 2\n"},
+      {"/dev/null", kGet, kOneStopBit, "Cannot open /dev/null (COM1): not a serial port.",
+       "CreateFile Failed : 25\n"},
+      {busy, kUpd, kOneStopBit,
+       "Cannot open " + busy + " (COM1): the port is in use by another program.",
+       "CreateFile Failed : 16\n"},
+      {denied, kGet, kOneStopBit,
+       "Cannot open " + denied + " (COM1): permission denied; the group " +
+           (own != nullptr && ::getegid() != 0 ? own->gr_name : "dialout") + " grants access.",
+       "CreateFile Failed : 13\n"},
+      {"", kUpd, kOneStopBit, "No device is set for COM1.", "CreateFile Failed : 2\n"},
+  };
+  for (const auto& c : cases) {
+    if (c.device == denied && ::geteuid() == 0)
+      continue;  // root opens it all the same
+    test::ComPort com1(c.device);
+    prompt_ = model::CScriptedPrompt(Answer::kOk);
+    EXPECT_EQ(Run(c.mode, data, c.stopBits), kFailed) << c.device;
+    EXPECT_EQ(Asked(), (Strings{std::string(kNotFound) + "\n" + c.cause}));
+    EXPECT_NE(log_.Text().find(c.logged), std::string::npos) << c.logged;
+  }
+  holder.Close();
+
+  // A line setting the port refuses.
+  prompt_ = model::CScriptedPrompt(Answer::kOk);
+  EXPECT_EQ(Run(kUpd, data, kOne5StopBits), kFailed);
+  EXPECT_EQ(Asked(), (Strings{std::string(kNotFound) + "\nCannot set up " + busy +
+                              " (COM1): the port does not take these line settings."}));
+  EXPECT_NE(log_.Text().find("SetCommState Failed : 22\n"), std::string::npos);
+  EXPECT_EQ(log_.Text().find("GetDeviceID"), std::string::npos);
 }
 
 }  // namespace
