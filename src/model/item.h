@@ -28,7 +28,7 @@ struct CSetEntry {
 struct CChoice {
   std::string name;             // at most 64 characters
   std::uint32_t reserved = 0;   // always 0
-  std::int32_t value = 0;       // raw value from `number = n` or `Code = hh`
+  std::int64_t value = 0;       // raw value from `number = n` or `Code = hh`
   std::vector<CSetEntry> sets;  // set targets in file order; empty when none
 };
 
@@ -43,8 +43,9 @@ struct CItem {
   std::string unit;        // at most 32 characters
   std::uint32_t uniq = 0;  // first number << 16 | second number
   std::uint32_t byteOrder = kLittleEndian;
-  std::int32_t rangeMax = 0;
-  std::int32_t rangeMin = 0;
+  // Bounds of the raw value; an unsigned 4-byte item may allow up to 4294967295.
+  std::int64_t rangeMax = 0;
+  std::int64_t rangeMin = 0;
   std::uint32_t isUnsigned = 0;  // 1 when the range minimum was not written negative
   std::int32_t offset = 0;
   std::uint32_t decimals = 0;    // 0 to 5

@@ -1,4 +1,6 @@
 // Item lines of [Standard] and [Advance], and the choice lists nested under them.
+#include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "model_file.h"
@@ -203,7 +205,7 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
         case Key::kScale:
         case Key::kOffset: {
           bool& seen = key == Key::kScale ? hasScale : hasOffset;
-          const auto n = detail::ParseDecimal(v);
+          const auto n = detail::ParseDecimal32(v);
           if (seen || !n)
             return kResultFormError;
           (key == Key::kScale ? item.scale : item.offset) = *n;
@@ -220,9 +222,12 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
           break;
         }
         case Key::kUniq: {
-          std::int32_t a1 = 0, b1 = 0;
+          std::int64_t a1 = 0, b1 = 0;
           if (item.hasUniq || !detail::ParsePair(v, a1, b1))
             return kResultFormError;
+          // Only 16 bits of each count; a number beyond 32 bits saturates first.
+          a1 = std::min<std::int64_t>(a1, std::numeric_limits<std::int32_t>::max());
+          b1 = std::min<std::int64_t>(b1, std::numeric_limits<std::int32_t>::max());
           item.uniq = (static_cast<std::uint32_t>(a1) & 0xFFFF) << 16 |
                       (static_cast<std::uint32_t>(b1) & 0xFFFF);
           item.hasUniq = 1;
@@ -363,7 +368,7 @@ int CModelFile::ParseChoiceList(CItem& item, bool hasAddress) {
         const auto n = detail::ParseHex(a.value, 8);
         if (!n)
           return kResultFormError;
-        choice.value = static_cast<std::int32_t>(*n);
+        choice.value = *n;
       } else if (item.type == kCodeItem && key == Key::kSet) {
         const auto target = ParseSetTarget(a.value);
         if (!target)

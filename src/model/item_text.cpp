@@ -13,12 +13,13 @@ namespace pelmora::model {
 
 namespace {
 
-// Converts by truncation as the processor does: a value outside 32 bits (or NaN)
-// becomes the 32-bit minimum instead of undefined behaviour.
-std::int32_t TruncToInt32(double v) {
-  if (!(v > -2147483649.0 && v < 2147483648.0))
-    return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(v);
+// Converts by truncation as the processor does: a value outside 64 bits (or NaN)
+// becomes the 64-bit minimum instead of undefined behaviour.
+std::int64_t TruncToInt64(double v) {
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (!(v > -kLimit && v < kLimit))
+    return std::numeric_limits<std::int64_t>::min();
+  return static_cast<std::int64_t>(v);
 }
 
 // Only the four least significant bytes carry a value; wider items read the
@@ -90,65 +91,74 @@ double ParseLeadingNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
-// Fixed-point text with exactly `decimals` digits after the point.
-std::string FormatFixed(double value, std::uint32_t decimals) {
-  std::array<char, 64> buf{};
-  const auto [ptr, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                                       std::chars_format::fixed, static_cast<int>(decimals));
-  return ec == std::errc() ? std::string(buf.data(), ptr) : std::string();
+// `numerator / divisor` rounded half away from zero, exactly. The divisor is not 0.
+std::int64_t RoundedQuotient(std::int64_t numerator, std::int64_t divisor) {
+  std::int64_t quotient = numerator / divisor;
+  const std::int64_t rest = numerator % divisor;
+  const std::int64_t restSize = rest < 0 ? -rest : rest;
+  const std::int64_t divisorSize = divisor < 0 ? -divisor : divisor;
+  if (2 * restSize >= divisorSize)
+    quotient += (numerator < 0) == (divisor < 0) ? 1 : -1;
+  return quotient;
+}
+
+// `scaled / 10^decimals` in fixed-point text with exactly `decimals` digits after the point.
+std::string FormatFixed(std::int64_t scaled, std::uint32_t decimals) {
+  const bool negative = scaled < 0;
+  const std::uint64_t size = negative ? std::uint64_t{0} - static_cast<std::uint64_t>(scaled)
+                                      : static_cast<std::uint64_t>(scaled);
+  std::array<char, 32> buf{};
+  const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), size);
+  std::string digits(buf.data(), end);
+  // At least one digit before the point.
+  if (digits.size() <= decimals)
+    digits.insert(0, decimals + 1 - digits.size(), '0');
+  if (decimals > 0)
+    digits.insert(digits.size() - decimals, 1, '.');
+  return negative ? "-" + digits : digits;
+}
+
+// The raw value of a number item's bytes as the item reads it: unsigned, or signed by
+// the item's width (three bytes never read negative).
+std::int64_t NumberValue(std::uint32_t raw, const CItem& item) {
+  if (item.isUnsigned)
+    return raw;
+  switch (ValueWidth(item.ByteCount())) {
+    case 1:
+      return static_cast<std::int8_t>(raw);
+    case 2:
+      return static_cast<std::int16_t>(raw);
+    case 3:
+      return raw;
+    default:
+      return static_cast<std::int32_t>(raw);
+  }
 }
 
 std::string NumberText(const CStatDataObj& model, const CItem& item) {
-  const std::uint32_t n = item.ByteCount();
   std::uint32_t raw = 0;
-  ReadRaw(model, item.FirstAddress(), n, item.byteOrder, raw);
+  ReadRaw(model, item.FirstAddress(), item.ByteCount(), item.byteOrder, raw);
+  // 64-bit integers hold every 4-byte value, signed or unsigned, and the scaled value
+  // below exactly, so 4294967295 shows as itself and choices compare the true value.
+  std::int64_t value = NumberValue(raw, item);
 
-  float value = 0;
-  if (item.isUnsigned) {
-    value = static_cast<float>(raw);
-  } else {
-    switch (ValueWidth(n)) {
-      case 1:
-        value = static_cast<float>(static_cast<std::int8_t>(raw));
-        break;
-      case 2:
-        value = static_cast<float>(static_cast<std::int16_t>(raw));
-        break;
-      case 3:
-        value = static_cast<float>(raw);
-        break;  // three bytes never read negative
-      default:
-        value = static_cast<float>(static_cast<std::int32_t>(raw));
-        break;
-    }
-  }
-
-  std::string text;
-  const std::int32_t whole = TruncToInt32(value);
-  const CChoice* named = nullptr;
   for (const CChoice& choice : item.choices) {
-    if (choice.value == whole) {
-      named = &choice;
-      break;
+    if (choice.value == value) {
+      std::string text = choice.name;
+      if (text.find_first_of("./") == std::string::npos)
+        text += ".0";
+      return text + " " + item.unit;
     }
   }
-  if (named != nullptr) {
-    text = named->name;
-    if (text.find_first_of("./") == std::string::npos)
-      text += ".0";
-  } else {
-    if (item.hasUniq && static_cast<std::uint16_t>(whole) == (item.uniq >> 16)) {
-      value = static_cast<float>(static_cast<std::int16_t>(item.uniq & 0xFFFF));
-    }
-    const float shown =
-        (value + static_cast<float>(item.offset)) / static_cast<float>(EffectiveScale(item));
-    // Round half away from zero to the item's decimals.
-    const double power = std::pow(10.0, item.decimals);
-    const double scaled = static_cast<double>(shown) * power;
-    const std::int32_t rounded = TruncToInt32(scaled >= 0 ? scaled + 0.5 : scaled - 0.5);
-    text = FormatFixed(rounded / power, item.decimals);
+  if (item.hasUniq && static_cast<std::uint16_t>(value) == (item.uniq >> 16)) {
+    value = static_cast<std::int16_t>(item.uniq & 0xFFFF);
   }
-  return text + " " + item.unit;
+  // (value + offset) / scale rounded half away from zero to the item's decimals:
+  // at most 2^33 * 10^5 before the division, well inside 64 bits.
+  std::int64_t power = 1;
+  for (std::uint32_t i = 0; i < item.decimals; ++i) power *= 10;
+  const std::int64_t scaled = RoundedQuotient((value + item.offset) * power, EffectiveScale(item));
+  return FormatFixed(scaled, item.decimals) + " " + item.unit;
 }
 
 std::string CodeText(const CStatDataObj& model, const CItem& item) {
@@ -207,8 +217,11 @@ int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text) {
         }
       }
       const double x = ParseLeadingNumber(text) * EffectiveScale(item);
-      std::int64_t raw =
-          std::int64_t{TruncToInt32(x >= 0 ? x + 0.5 : x - 0.5)} - std::int64_t{item.offset};
+      // Wrapping subtraction: only the low bytes are written, and a saturated
+      // conversion must not overflow.
+      std::int64_t raw = static_cast<std::int64_t>(
+          static_cast<std::uint64_t>(TruncToInt64(x >= 0 ? x + 0.5 : x - 0.5)) -
+          static_cast<std::uint64_t>(std::int64_t{item.offset}));
       if (item.hasUniq && (static_cast<std::uint64_t>(raw) & 0xFFFF) == (item.uniq >> 16)) {
         raw = static_cast<std::int16_t>(item.uniq & 0xFFFF);
       }

@@ -157,9 +157,29 @@ int CModelFile::ReadFile(const std::string& path) {
   return kResultOk;
 }
 
+int CModelFile::TakeText(std::string_view text) {
+  CloseSource();
+  if (text.size() > kMaxFileSize)
+    return kResultNoMemory;
+  buffer_.resize(text.size() + 1);
+  text.copy(buffer_.data(), text.size());
+  buffer_[text.size()] = '\xFF';
+  textSize_ = text.size();
+  return kResultOk;
+}
+
 int CModelFile::Load(CStatDataObj& model, const std::string& path) {
   if (path.empty())
     return kResultException;
+  return LoadSource(model, path, nullptr);
+}
+
+int CModelFile::LoadText(CStatDataObj& model, std::string_view text, const std::string& path) {
+  return LoadSource(model, path, &text);
+}
+
+int CModelFile::LoadSource(CStatDataObj& model, const std::string& path,
+                           const std::string_view* text) {
   try {
     model.Reset();
     model_ = &model;
@@ -168,7 +188,7 @@ int CModelFile::Load(CStatDataObj& model, const std::string& path) {
     advancedCautions_.clear();
     errorCode_ = 0;
     reader_ = CLineReader();
-    const int opened = ReadFile(path);
+    const int opened = text != nullptr ? TakeText(*text) : ReadFile(path);
     if (opened != kResultOk)
       return opened;
 

@@ -40,6 +40,10 @@ class CModelFile {
   // (cannot be opened, or not a regular file), kResultBadVersion or kResultFormError,
   // after which GetErrorCode and GetLineNumber say what and where.
   int Load(CStatDataObj& model, const std::string& path);
+  // Reads `text`, the whole contents of a file, into `model` as Load reads a file,
+  // with the same results; no file is opened or kept open. `path` is recorded as
+  // the model's file, which a later save replaces.
+  int LoadText(CStatDataObj& model, std::string_view text, const std::string& path);
 
   std::uint32_t GetErrorCode() const { return errorCode_; }
   // The 1-based line of a form error; for findings at the end of the file, the
@@ -105,6 +109,9 @@ class CModelFile {
   int ParseChoiceList(CItem& item, bool hasAddress);
   int CheckCompleteness();
   int ReadFile(const std::string& path);
+  int TakeText(std::string_view text);
+  // What Load and LoadText share: `text` null reads the file at `path`.
+  int LoadSource(CStatDataObj& model, const std::string& path, const std::string_view* text);
   int List(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std::string& folder,
            bool byPrinter);
   int WriteSetting(IUserPrompt& owner, const std::string& folder, const std::string& name,

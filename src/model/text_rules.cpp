@@ -271,7 +271,7 @@ bool ParseQuoted(std::string_view value, std::size_t limit, std::string& out) {
   return i + 1 == value.size();  // nothing may follow the closing quote
 }
 
-std::optional<std::int32_t> ParseDecimal(std::string_view text) {
+std::optional<std::int64_t> ParseDecimal(std::string_view text) {
   std::size_t i = 0;
   bool negative = false;
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
@@ -290,9 +290,16 @@ std::optional<std::int32_t> ParseDecimal(std::string_view text) {
   }
   if (negative)
     value = -value;
-  value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                   std::numeric_limits<std::int32_t>::max());
-  return static_cast<std::int32_t>(value);
+  return std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                  std::numeric_limits<std::uint32_t>::max());
+}
+
+std::optional<std::int32_t> ParseDecimal32(std::string_view text) {
+  const auto value = ParseDecimal(text);
+  if (!value)
+    return std::nullopt;
+  return static_cast<std::int32_t>(
+      std::min<std::int64_t>(*value, std::numeric_limits<std::int32_t>::max()));
 }
 
 std::optional<std::uint32_t> ParseHex(std::string_view text, std::size_t maxDigits) {
@@ -317,7 +324,7 @@ std::optional<std::uint16_t> ParseAddress(std::string_view text) {
   return static_cast<std::uint16_t>(*v);
 }
 
-bool ParsePair(std::string_view text, std::int32_t& a, std::int32_t& b, std::string_view* minText) {
+bool ParsePair(std::string_view text, std::int64_t& a, std::int64_t& b, std::string_view* minText) {
   if (text.size() < 2 || text.front() != '(' || text.back() != ')')
     return false;
   const std::string_view inner = text.substr(1, text.size() - 2);

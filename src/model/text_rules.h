@@ -89,14 +89,18 @@ inline std::optional<std::string> ParseQuoted(std::string_view value, std::size_
   return out;
 }
 
-// Optional sign and at least one digit; out-of-range values are clamped to 32 bits.
-std::optional<std::int32_t> ParseDecimal(std::string_view text);
+// Optional sign and at least one digit. Values are clamped to what four bytes hold,
+// signed or unsigned: -2147483648 to 4294967295.
+std::optional<std::int64_t> ParseDecimal(std::string_view text);
+// ParseDecimal clamped further to a signed 32-bit number.
+std::optional<std::int32_t> ParseDecimal32(std::string_view text);
 // 1 to `maxDigits` hexadecimal digits, upper or lower case.
 std::optional<std::uint32_t> ParseHex(std::string_view text, std::size_t maxDigits);
 // An address of exactly 2 or 4 hexadecimal digits.
 std::optional<std::uint16_t> ParseAddress(std::string_view text);
-// `(a, b)` with two decimal integers; `minText` receives the text of `a`.
-bool ParsePair(std::string_view text, std::int32_t& a, std::int32_t& b,
+// `(a, b)` with two decimal integers as ParseDecimal reads them; `minText` receives
+// the text of `a`.
+bool ParsePair(std::string_view text, std::int64_t& a, std::int64_t& b,
                std::string_view* minText = nullptr);
 
 }  // namespace pelmora::model::detail

@@ -238,7 +238,8 @@ TEST(ItemParserTest, NumberFields) {
     std::string attributes;  // after `"N" : type = number, `
     std::string header;
     std::uint32_t address;
-    std::int32_t scale, offset, rangeMin, rangeMax;
+    std::int32_t scale, offset;
+    std::int64_t rangeMin, rangeMax;
     std::uint32_t isUnsigned, uniq, hasUniq, byteOrder, decimals;
     std::string unit;
   } rows[] = {
@@ -253,6 +254,10 @@ TEST(ItemParserTest, NumberFields) {
       {"address = 31, range = (+0, 10), uniq = (1, -1)", "", 0x00310000, 0, 0, 0, 10, 1, 0x0001FFFF,
        1, kLittleEndian, 0, ""},
       {"address = 0040", "", 0x00400000, 0, 0, 0, 0, 0, 0, 0, kLittleEndian, 0, ""},
+      {"address = 10-13, range = (-9999999999, 4294967295), scale = 9999999999", "", 0x00100013,
+       2147483647, 0, -2147483648, 4294967295, 0, 0, 0, kLittleEndian, 0, ""},
+      {"address = 10-13, range = (0, 4294967296), uniq = (4294967295, 65537)", "", 0x00100013, 0, 0,
+       0, 4294967295, 1, 0xFFFF0001, 1, kLittleEndian, 0, ""},
       {"address = 40, range = (0, 9), edian = big", "", 0x00400000, 0, 0, 0, 9, 1, 0, 0, kBigEndian,
        0, ""},
       {"address = 40, range = (0, 9), edian = BIG", "", 0x00400000, 0, 0, 0, 9, 1, 0, 0, kBigEndian,
@@ -294,11 +299,13 @@ TEST(ItemParserTest, NumberChoiceLists) {
   } rows[] = {{"", 1}, {", scale = 10", 10}};
   for (const auto& r : rows) {
     Loader l;
-    const CItem& it = LoadOne(l, "\"N\" : type = number, address = 10, range = (0, 9)" + r.scale +
-                                     ", number = Start\n\"Low\" : number = -1\n\"" +
-                                     std::string(100, 'h') + "\" : number = +2\nEnd : -\n");
+    const CItem& it =
+        LoadOne(l, "\"N\" : type = number, address = 10, range = (0, 9)" + r.scale +
+                       ", number = Start\n\"Low\" : number = -1\n\"" + std::string(100, 'h') +
+                       "\" : number = +2\n\"All\" : number = 4294967295\nEnd : -\n");
     EXPECT_EQ(it.scale, r.expected);
-    ASSERT_EQ(it.choices.size(), 2u);
+    ASSERT_EQ(it.choices.size(), 3u);
+    EXPECT_EQ(it.choices[2].value, 4294967295);
     EXPECT_EQ(it.choices[0].name, "Low");
     EXPECT_EQ(it.choices[0].value, -1);
     EXPECT_EQ(it.choices[1].name, std::string(64, 'h'));

@@ -60,7 +60,7 @@ CItem Make(std::uint32_t type, std::uint32_t address) {
   return item;
 }
 // A number item at `first`..`last` with scale 1 and an unsigned or signed range.
-CItem Num(std::uint32_t first, std::uint32_t last, std::int32_t min, std::int32_t max) {
+CItem Num(std::uint32_t first, std::uint32_t last, std::int64_t min, std::int64_t max) {
   CItem item = Make(kNumberItem, first << 16 | last);
   item.scale = 1;
   item.rangeMin = min;
@@ -164,12 +164,29 @@ TEST_P(ItemTextTest, GetItemText) {
       {"4-byte little-endian", Num(0x10, 0x13, 0, 100), {{0x10, "00000001"}}, "16777216 "},
       {"4-byte big-endian", BigEndian(Num(0x10, 0x13, 0, 100)), {{0x10, "00010000"}}, "65536 "},
       {"3-byte big-endian", BigEndian(Num(0x10, 0x12, 0, 100)), {{0x10, "000102"}}, "258 "},
+      {"4-byte unsigned is exact",
+       Num(0x10, 0x13, 0, 4294967295),
+       {{0x10, "FFFFFFFF"}},
+       "4294967295 "},
+      {"4-byte unsigned, decimals",
+       Scaled(Num(0x10, 0x13, 0, 4294967295), 100, 2),
+       {{0x10, "FFFFFFFF"}},
+       "42949672.95 "},
+      {"4-byte unsigned choice",
+       WithChoices(Num(0x10, 0x13, 0, 4294967295), {{"All", 0, 4294967295, {}}}),
+       {{0x10, "FFFFFFFF"}},
+       "All.0 "},
+      {"4-byte signed minimum",
+       Num(0x10, 0x13, -2147483648, 100),
+       {{0x10, "00000080"}},
+       "-2147483648 "},
       // Scale, offset and rounding half away from zero.
       {"two decimals", Scaled(Num(0x10, 0, 0, 255), 3, 2), {{0x10, "02"}}, "0.67 "},
       {"two decimals, negative", Scaled(Num(0x10, 0, -100, 100), 3, 2), {{0x10, "FE"}}, "-0.67 "},
       {"half rounds up", Scaled(Num(0x10, 0, 0, 255), 2, 0), {{0x10, "05"}}, "3 "},
       {"negative half rounds down", Scaled(Num(0x10, 0, -100, 100), 2, 0), {{0x10, "FB"}}, "-3 "},
       {"0.125 to two places", Scaled(Num(0x10, 0, 0, 255), 8, 2), {{0x10, "01"}}, "0.13 "},
+      {"0.015 to two places", Scaled(Num(0x10, 0, 0, 255), 200, 2), {{0x10, "03"}}, "0.02 "},
       {"small negative shows 0", Scaled(Num(0x10, 0, -100, 100), 10, 0), {{0x10, "FF"}}, "0 "},
       {"three decimals", Scaled(Num(0x10, 0, 0, 255), 1, 3), {{0x10, "01"}}, "1.000 "},
       {"five decimals", Scaled(Num(0x10, 0, 0, 255), 1, 5), {{0x10, "01"}}, "1.00000 "},
@@ -186,6 +203,10 @@ TEST_P(ItemTextTest, GetItemText) {
        Uniq(Num(0x10, 0x13, 0, 100), 0x00000005),
        {{0x10, "00000100"}},
        "5 "},
+      {"uniq on a 4-byte unsigned value",
+       Uniq(Num(0x10, 0x13, 0, 100), 0xFFFF0007),
+       {{0x10, "FFFFFFFF"}},
+       "7 "},
       {"uniq before offset",
        Scaled(Uniq(Num(0x10, 0, 0, 255), 0x00000100), 1, 0, 10),
        {{0x10, "00"}},
@@ -262,6 +283,11 @@ TEST_P(ItemTextTest, SetItemText) {
        {{0x10, "FFFFFFFF"}},
        "65536",
        "0010:00000100"},
+      {"4-byte unsigned maximum",
+       Num(0x10, 0x13, 0, 4294967295),
+       {{0x10, "00000000"}},
+       "4294967295",
+       "0010:FFFFFFFF"},
       {"3 bytes big-endian",
        BigEndian(Num(0x10, 0x12, 0, 100)),
        {{0x10, "000000"}},
@@ -370,6 +396,7 @@ TEST_P(ItemTextTest, CheckValue) {
       {Num(0x10, 0x11, 0, 100000), {{"65535", 1}, {"65536", 0}}},
       {Num(0x10, 0x11, -40000, 40000), {{"-32768", 1}, {"-32769", 0}, {"32767", 1}, {"32768", 0}}},
       {Num(0x10, 0x12, 0, 20000000), {{"16777215", 1}, {"16777216", 0}}},
+      {Num(0x10, 0x13, 0, 4294967295), {{"4294967295", 1}, {"4294967296", 0}}},
       {Scaled(Num(0x10, 0, 0, 255), 1, 0, -40), {{"-40", 1}, {"-41", 0}, {"215", 1}, {"216", 0}}},
       {Scaled(Num(0x10, 0, 1, 12), 10, 1),
        {{"0.05", 0}, {"0.1", 1}, {"1.1", 1}, {"1.25", 0}, {"1.5", 0}}},

@@ -487,6 +487,29 @@ TEST(ReaderTest, PathResults) {
   }
 }
 
+TEST(ReaderTest, TextLoadsAsTheFileDoes) {
+  const std::string texts[] = {
+      Cfg{}.Text(),
+      Cfg{.setData = "0010:07\n"}.Text(),
+      Cfg{.defaults = "0010:0G\n"}.Text(),
+      Cfg{.version = "Version = 0111\n"}.Text(),
+      Cfg{}.Text() + std::string("\0\xFF[Junk", 7),
+      "",
+  };
+  for (const std::string& text : texts) {
+    Loader l;
+    CModelFile file;
+    CStatDataObj model;
+    EXPECT_EQ(file.LoadText(model, text, "in-memory.cfg"), l.Load(text)) << text;
+    EXPECT_EQ(file.GetErrorCode(), l.Code()) << text;
+    EXPECT_EQ(file.GetLineNumber(), l.Line()) << text;
+    EXPECT_EQ(file.Text(), l.file.Text()) << text;
+    EXPECT_EQ(Dump(model.CurrentImage()), Dump(l.model.CurrentImage())) << text;
+    EXPECT_EQ(Dump(model.MaskImage()), Dump(l.model.MaskImage())) << text;
+    EXPECT_EQ(model.FilePath(), "in-memory.cfg");
+  }
+}
+
 TEST(ReaderTest, BinaryInputEndsInAResult) {
   std::string bytes;
   std::uint32_t x = 12345;
