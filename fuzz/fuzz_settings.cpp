@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as the settings file. Parsing must end, lookups must
 // agree with each other whatever the case of the names, and no value may hold a line
-// end, since values never span lines.
+// end, since values never span lines. The checks the program makes of a file it read
+// must leave COM1 an absolute device or no device at all.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -41,6 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string_view port : {"COM1", "lpt1", "COM2"}) {
     if (settings.PortDevice(port).find('\n') != std::string::npos)
       std::abort();
+  }
+
+  // As the program takes the file: a file it uses gives COM1 an absolute device
+  // without a NUL; one it refuses gives no device and nothing switched on.
+  const pelmora::log::CSettings checked = pelmora::log::CSettings::FromText(text, "fuzz.conf");
+  const std::string com1 = checked.PortDevice("COM1");
+  if (checked.Problem().empty()) {
+    if (com1.empty() || com1.front() != '/' || com1.find('\0') != std::string::npos)
+      std::abort();
+  } else if (!com1.empty() || checked.LogEnabled()) {
+    std::abort();
   }
   return 0;
 }

@@ -73,7 +73,6 @@ CSettings CSettings::LoadFrom(const std::string& path) {
   std::string problem;
   switch (CIniFile::ReadText(path, text, error)) {
     case CIniFile::ReadFailure::kNone:
-      problem = TextProblem(text);
       break;
     case CIniFile::ReadFailure::kMissing:
       return CSettings();
@@ -87,19 +86,26 @@ CSettings CSettings::LoadFrom(const std::string& path) {
       problem = "is larger than " + std::to_string(CIniFile::kMaxFileSize) + " bytes";
       break;
   }
+  if (problem.empty())
+    return FromText(text, path);
+  return Unusable(path, problem);
+}
+
+CSettings CSettings::FromText(std::string_view text, const std::string& path) {
+  if (std::string problem = TextProblem(text); !problem.empty())
+    return Unusable(path, problem);
+  CSettings settings = FromIni(CIniFile::Parse(text));
+  // A relative device would be opened in whatever folder the program runs in.
+  const std::optional<std::string> com1 = settings.file_.Find("Ports", "COM1");
+  if (com1 && !com1->empty() && com1->front() != '/')
+    return Unusable(path, "maps COM1 to a relative path (" + *com1 + ")");
+  return settings;
+}
+
+CSettings CSettings::Unusable(const std::string& path, const std::string& problem) {
   CSettings settings;
-  if (problem.empty()) {
-    settings = FromIni(CIniFile::Parse(text));
-    // A relative device would be opened in whatever folder the program runs in.
-    const std::optional<std::string> com1 = settings.file_.Find("Ports", "COM1");
-    if (com1 && !com1->empty() && com1->front() != '/')
-      problem = "maps COM1 to a relative path (" + *com1 + ")";
-  }
-  if (!problem.empty()) {
-    settings = CSettings();
-    settings.problem_ =
-        "The settings file " + path + " " + problem + ". None of its settings are used.";
-  }
+  settings.problem_ =
+      "The settings file " + path + " " + problem + ". None of its settings are used.";
   return settings;
 }
 

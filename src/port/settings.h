@@ -32,6 +32,9 @@ class CSettings {
   // Reads the file SettingsPath() names.
   static CSettings Load();
   static CSettings LoadFrom(const std::string& path);
+  // The settings of a file's contents `text`, checked as LoadFrom checks a file it
+  // could read; `path` names the file in Problem().
+  static CSettings FromText(std::string_view text, const std::string& path);
   static CSettings FromIni(CIniFile file);
 
   // Why the file read cannot be used, as sentences naming it for the user; empty when
@@ -56,6 +59,9 @@ class CSettings {
   void OverridePort(std::string_view name, std::string device);
 
  private:
+  // Settings that use nothing of the file at `path`, for `problem`.
+  static CSettings Unusable(const std::string& path, const std::string& problem);
+
   CIniFile file_;
   bool logEnabled_ = false;
   std::string problem_;
