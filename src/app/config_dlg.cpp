@@ -226,9 +226,15 @@ bool CConfigDlg::SaveConfigurationAs() {
 void CConfigDlg::UpdatePrinter() {
   if (model_ == nullptr)
     return;
-  if (modified_ &&
-      prompt_.Ask(editor_text::kTitle, editor_text::kSaveQuestion, Buttons::kYesNo) == Answer::kYes)
-    SaveConfiguration();
+  if (modified_) {
+    const Answer answer =
+        prompt_.Ask(editor_text::kTitle, editor_text::kSaveQuestion, Buttons::kYesNo);
+    // Dismissing the question goes back to the window without sending.
+    if (answer == Answer::kCancel)
+      return;
+    if (answer == Answer::kYes)
+      SaveConfiguration();
+  }
   // The current image goes to the printer whether it was saved or not.
   ui_.RunUpdatePrinter(1);
 }
@@ -269,11 +275,13 @@ void CConfigDlg::About() {
 }
 
 int CConfigDlg::Close(bool exit) {
-  if (modified_ &&
-      prompt_.Ask(editor_text::kTitle, editor_text::kSaveQuestion, Buttons::kYesNo) ==
-          Answer::kYes &&
-      !SaveConfiguration())
-    return 0;
+  if (modified_) {
+    const Answer answer =
+        prompt_.Ask(editor_text::kTitle, editor_text::kSaveQuestion, Buttons::kYesNo);
+    // Dismissed: the window stays open with the edits, as when saving fails.
+    if (answer == Answer::kCancel || (answer == Answer::kYes && !SaveConfiguration()))
+      return 0;
+  }
   return exit ? 1 : 2;
 }
 

@@ -102,6 +102,7 @@ class CConfigDlg {
   // then; otherwise the edits stay marked as unsaved.
   bool SaveConfiguration();
   bool SaveConfigurationAs();
+  // Asks to save unsaved edits first; a dismissed question sends nothing.
   void UpdatePrinter();
   void GetPrinterSetting();
   void CreateBinaryFile();
@@ -110,7 +111,8 @@ class CConfigDlg {
   void About();
   // File > Exit (`exit`) or any other close. Asks to save unsaved edits; returns
   // 1 (Exit) or 2 when the window may end, 0 when it stays open because the
-  // user wanted to save and no file was written (Save As cancelled, or failed).
+  // user dismissed the question, or wanted to save and no file was written
+  // (Save As cancelled, or failed).
   int Close(bool exit);
 
   // Writes the value text of `item` into row `row`. Returns 1, or 16 when

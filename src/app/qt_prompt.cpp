@@ -1,5 +1,6 @@
 #include "qt_prompt.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace pelmora::app {
@@ -20,7 +21,11 @@ model::Answer CQtPrompt::Ask(std::string_view title, std::string_view text,
       break;
     case model::Buttons::kYesNo:
       box.setIcon(QMessageBox::Question);
-      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      // Left alone, Escape and the close box would press No. A hidden Cancel takes
+      // them instead, so a dismissed question is told apart from No.
+      box.setEscapeButton(QMessageBox::Cancel);
+      box.button(QMessageBox::Cancel)->hide();
       break;
   }
   switch (box.exec()) {
@@ -31,7 +36,8 @@ model::Answer CQtPrompt::Ask(std::string_view title, std::string_view text,
     case QMessageBox::No:
       return model::Answer::kNo;
     default:
-      return buttons == model::Buttons::kYesNo ? model::Answer::kNo : model::Answer::kCancel;
+      // Escape or the close box: dismissed, never taken for No.
+      return buttons == model::Buttons::kOk ? model::Answer::kOk : model::Answer::kCancel;
   }
 }
 

@@ -11,7 +11,9 @@
 namespace pelmora::model {
 
 enum class Buttons { kOk, kOkCancel, kYesNo };
-// Values as the dialogs report them: 1 OK, 2 Cancel, 6 Yes, 7 No.
+// Values as the dialogs report them: 1 OK, 2 Cancel, 6 Yes, 7 No. A Yes/No
+// question dismissed with Escape or its close box answers kCancel: "go back",
+// neither Yes nor No.
 enum class Answer : int { kOk = 1, kCancel = 2, kYes = 6, kNo = 7 };
 
 class IUserPrompt {

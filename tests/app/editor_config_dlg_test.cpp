@@ -243,7 +243,9 @@ TEST_F(ConfigDlgTest, UpdateAndGetPrinterSetting) {
   dlg_.ChangeSetting(Row("Print speed"));
   ui_.updatePrinter.push_back(1);
   dlg_.UpdatePrinter();  // asked to save, answered No; the dialog runs all the same
-  EXPECT_EQ(Asked("Do you want to save this configuration?"), 1u);
+  prompt_.Push(Answer::kCancel);
+  dlg_.UpdatePrinter();  // question dismissed: back to the window, nothing sent
+  EXPECT_EQ(Asked("Do you want to save this configuration?"), 2u);
   EXPECT_TRUE(dlg_.IsModified());
 
   prompt_.Push(Answer::kOk);

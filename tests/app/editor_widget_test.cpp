@@ -286,12 +286,25 @@ class EditorWidgetTest : public QObject {
     Window w;
     ModalScript script;
     script.Expect("pelmora::app::CChangeValueDlgView", TypeAndEnter(QStringLiteral("90")))
-        .Expect("pelmora::app::CSaveAsDlgView", [](QWidget* d) { Click(d, "cancelButton"); })
-        .Box(QStringLiteral("Do you want to save this configuration?"), QMessageBox::No);
+        .Expect("pelmora::app::CSaveAsDlgView", [](QWidget* d) { Click(d, "cancelButton"); });
     w.Select(QStringLiteral("Print speed"));
     w.Button("changeSettingButton")->click();
     w.Button("saveConfigurationButton")->click();  // Save As cancelled: still unsaved
     QVERIFY(w.Button("restoreSettingButton")->isEnabled());
+
+    // Escape on the question, then its close box: the window stays with the edits.
+    const auto dismissWith = [&](const std::function<void(QMessageBox*)>& dismiss) {
+      script.Expect("QMessageBox",
+                    [dismiss](QWidget* b) { dismiss(static_cast<QMessageBox*>(b)); });
+      w.Action("exitAction")->trigger();
+      VERIFY_SCRIPT(script);
+      QVERIFY(w.view.isVisible());
+      QCOMPARE(w.Value(QStringLiteral("Print speed")), QStringLiteral("90 mm/s"));
+    };
+    dismissWith([](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); });
+    dismissWith([](QMessageBox* b) { b->close(); });
+
+    script.Box(QStringLiteral("Do you want to save this configuration?"), QMessageBox::No);
     w.Action("exitAction")->trigger();
     VERIFY_SCRIPT(script);
     QVERIFY(!w.view.isVisible());
