@@ -44,7 +44,7 @@ CWarningDlgView::CWarningDlgView(update::CWarningDlg& logic, QWidget* parent)
   auto* yes = new QPushButton(tr("Yes"), this);
   yes->setObjectName(QStringLiteral("yes"));
   yes->setDefault(true);
-  auto* no = new QPushButton(tr("No"), this);
+  auto* no = new QPushButton(tr("&No"), this);
   no->setObjectName(QStringLiteral("no"));
   no->setAutoDefault(false);
   auto* cancel = new QPushButton(tr("Cancel"), this);
@@ -55,7 +55,7 @@ CWarningDlgView::CWarningDlgView(update::CWarningDlg& logic, QWidget* parent)
 
   connect(yes, &QPushButton::clicked, this, [this] { done(logic_.OnYes(check_->isChecked())); });
   connect(no, &QPushButton::clicked, this, [this] { done(logic_.OnNo(check_->isChecked())); });
-  connect(cancel, &QPushButton::clicked, this, &CWarningDlgView::reject);
+  connect(cancel, &QPushButton::clicked, this, [this] { done(logic_.OnCancel()); });
 
   auto* grid = new QGridLayout;
   grid->addWidget(icon, 0, 0, 2, 1);
@@ -81,7 +81,7 @@ CWarningDlgView::CWarningDlgView(update::CWarningDlg& logic, QWidget* parent)
 }
 
 void CWarningDlgView::reject() {
-  done(logic_.OnCancel());
+  done(logic_.OnDismiss());
 }
 
 void CWarningDlgView::showEvent(QShowEvent* event) {

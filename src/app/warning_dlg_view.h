@@ -13,7 +13,8 @@ namespace pelmora::app {
 
 // Two lines of message, the check box (connection mode) or the printer's address
 // in its place (network mode), and Yes (default), No and Cancel (network mode
-// only). The dialog's result is the logic's: 6 Yes, 7 No, 2 Cancel or Escape.
+// only). The dialog's result is the logic's: 6 Yes, 7 No, 2 Cancel; Escape and
+// the close box give 7 in connection mode and 2 in network mode.
 class CWarningDlgView : public QDialog {
   Q_OBJECT
  public:

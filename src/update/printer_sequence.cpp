@@ -95,9 +95,12 @@ int FindAndConfirmPrinter(const log::CDebugLog& log, IPrinterPort& port,
     if (context.prompt.Ask(msg::kWarningTitle, question, model::Buttons::kOkCancel) ==
         model::Answer::kCancel)
       return kCancelled;
-  } else if (ConfirmWithoutDeviceId(context.warningUi, CWarningDlg::kModeConnection) ==
-             CWarningDlg::kNo) {
-    return kCancelled;
+  } else {
+    // Only an explicit Yes (or an earlier "Don't display") goes on to an
+    // unverified printer.
+    const int answer = ConfirmWithoutDeviceId(context.warningUi, CWarningDlg::kModeConnection);
+    if (answer != CWarningDlg::kYes && answer != kWarningNotShown)
+      return kCancelled;
   }
 
   if (traits.triesEveryDevice && !device->IsOpen()) {

@@ -52,6 +52,9 @@ class CWarningDlg {
   int OnYes(bool checked);
   int OnNo(bool checked);
   int OnCancel() { return kCancel; }
+  // Escape or the close box. Nothing is ever written on a dismissal: it is No
+  // where there is no Cancel button (connection mode), else Cancel.
+  int OnDismiss() const { return IsCancelShown() ? kCancel : kNo; }
 
   // The check box as recorded when the dialog closed: 1 ticked, else 0.
   int CheckState() const { return checkState_; }

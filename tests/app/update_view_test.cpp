@@ -383,10 +383,17 @@ class UpdateViewTest : public QObject {
   }
 
   void warningDialogModes() {
+    // How the dialog is left: Escape, its close box, or No's shortcut.
+    enum class End { kEscape, kCloseBox, kAltN };
     struct {
       int mode;
       bool checkShown, addressShown, cancelShown;
-    } cases[] = {{0, true, false, false}, {1, false, true, true}};
+      End end;
+      int result;  // never Yes: nothing is written on a dismissal
+    } cases[] = {{0, true, false, false, End::kEscape, 7},
+                 {0, true, false, false, End::kCloseBox, 7},
+                 {0, true, false, false, End::kAltN, 7},
+                 {1, false, true, true, End::kEscape, 2}};
     for (const auto& c : cases) {
       update::CWarningDlg logic;
       bool missed = false;
@@ -404,11 +411,17 @@ class UpdateViewTest : public QObject {
                         ->text()
                         .endsWith(QStringLiteral(
                             "Printer must be online and properly connected. Update printer?")));
-            QTest::keyClick(dlg, Qt::Key_Escape);
+            if (c.end == End::kEscape) {
+              QTest::keyClick(dlg, Qt::Key_Escape);
+            } else if (c.end == End::kCloseBox) {
+              dlg->close();
+            } else {
+              QTest::keyClick(dlg, Qt::Key_N, Qt::AltModifier);
+            }
           },
           &missed);
       app::CQtWarningUi ui(nullptr);
-      QCOMPARE(logic.DoModal(ui, c.mode, "10.1.2.3"), 2);
+      QCOMPARE(logic.DoModal(ui, c.mode, "10.1.2.3"), c.result);
       QVERIFY(!missed);
       QCOMPARE(logic.CheckState(), 0);
     }

@@ -170,10 +170,9 @@ INSTANTIATE_TEST_SUITE_P(Faults, SerialFaultTest, ::testing::Values(
     // Ticking the box and answering No cancels, and still silences the dialog.
     FaultCase{"NoDeviceIdTickedNo", {"--no-device-id"}, kUpd, kOk, {{CWarningDlg::kNo, true}},
               kOneStopBit, kCancelled, {}, 1, true, "DeviceID Len : 0\n", "Write Init"},
-    // Escape goes on as Yes does and leaves the flag alone.
+    // Anything but Yes stops before the first write, and leaves the flag alone.
     FaultCase{"NoDeviceIdEscape", {"--no-device-id"}, kGet, kOk, {{CWarningDlg::kCancel, true}},
-              kOneStopBit, kFinished, {}, 1, false, "Reply Data : @BDC PS\r\nEE:200000;\n",
-              nullptr},
+              kOneStopBit, kCancelled, {}, 1, false, "DeviceID Len : 0\n", "MakeReadCommand"},
     FaultCase{"NoReply", {"--no-reply"}, kGet, kOk, {}, kOneStopBit, kStopped,
               {kGetQ, "Error: Failed in analyze of data.\nAddress = 0x0010"}, 0, false,
               "Reply Data : \n", "0x0011"},
