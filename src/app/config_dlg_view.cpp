@@ -355,7 +355,15 @@ int CConfigDlgView::RunSaveAs(CSaveAsDlg& dlg) {
 }
 
 int CConfigDlgView::RunUpdatePrinter(int mode) {
-  return model_ == nullptr ? 2 : RunUpdatePrinterDlg(this, mode, *model_);
+  if (model_ == nullptr)
+    return 2;
+  const int result = RunUpdatePrinterDlg(this, mode, *model_);
+  // However the dialog ended, the keyboard comes back to this window's list
+  // (a window manager may otherwise leave no window active).
+  raise();
+  activateWindow();
+  list_->setFocus(Qt::OtherFocusReason);
+  return result;
 }
 
 bool CConfigDlgView::ChooseBinaryFile(const std::string& folder, std::string& path) {

@@ -439,6 +439,10 @@ class EditorWidgetTest : public QObject {
     w.Button("updatePrinterButton")->click();
     VERIFY_SCRIPT(script);
     QVERIFY(w.Button("restoreSettingButton")->isEnabled());
+    // The window is active again with the keyboard on its list.
+    QTRY_VERIFY(w.view.isActiveWindow());
+    QCOMPARE(QApplication::focusWidget(), w.List());
+    w.Button("changeSettingButton")->setFocus();
 
     // Get Printer Setting cancelled changes nothing.
     script.Box(QStringLiteral("Restore last saved settings?"))
@@ -447,6 +451,8 @@ class EditorWidgetTest : public QObject {
     w.Action("restoreSettingAction")->trigger();
     w.Button("getPrinterSettingButton")->click();
     VERIFY_SCRIPT(script);
+    QTRY_VERIFY(w.view.isActiveWindow());
+    QCOMPARE(QApplication::focusWidget(), w.List());
     QVERIFY(!w.Button("restoreSettingButton")->isEnabled());
     QCOMPARE(w.Value(QStringLiteral("Print speed")), QStringLiteral("150 mm/s"));
   }
