@@ -5,22 +5,44 @@
 
 namespace pelmora::app {
 
+namespace {
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+// The texts of the editor and the printer operations that report a failure.
+bool SaysSomethingFailed(std::string_view text) {
+  return text.starts_with("Error") || text.starts_with("Cannot ") || Contains(text, "failed") ||
+         Contains(text, "Failed") || Contains(text, "short of memory") ||
+         Contains(text, "isn't right") || Contains(text, "version is illegal");
+}
+
+}  // namespace
+
+QMessageBox::Icon MessageIcon(std::string_view title, std::string_view text,
+                              model::Buttons buttons) {
+  if (title == "Error" || SaysSomethingFailed(text))
+    return QMessageBox::Critical;
+  if (title == "Warning")
+    return QMessageBox::Warning;
+  return buttons == model::Buttons::kOk ? QMessageBox::Information : QMessageBox::Question;
+}
+
 model::Answer CQtPrompt::Ask(std::string_view title, std::string_view text,
                              model::Buttons buttons) {
   QMessageBox box(owner_);
   box.setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
   box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  box.setIcon(MessageIcon(title, text, buttons));
   switch (buttons) {
     case model::Buttons::kOk:
-      box.setIcon(QMessageBox::Information);
       box.setStandardButtons(QMessageBox::Ok);
       break;
     case model::Buttons::kOkCancel:
-      box.setIcon(QMessageBox::Warning);
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
       break;
     case model::Buttons::kYesNo:
-      box.setIcon(QMessageBox::Question);
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       // Left alone, Escape and the close box would press No. A hidden Cancel takes
       // them instead, so a dismissed question is told apart from No.

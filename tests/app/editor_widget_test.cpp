@@ -23,6 +23,7 @@
 
 #include "app/config_dlg_view.h"
 #include "app/print_setting_list_view.h"
+#include "app/qt_prompt.h"
 #include "editor_modal_script.h"
 #include "editor_test_support.h"
 #include "protocol/command_stream.h"
@@ -455,6 +456,30 @@ class EditorWidgetTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), w.List());
     QVERIFY(!w.Button("restoreSettingButton")->isEnabled());
     QCOMPARE(w.Value(QStringLiteral("Print speed")), QStringLiteral("150 mm/s"));
+  }
+
+  void messageIconsMatchTheMessage() {
+    using model::Buttons;
+    const struct {
+      const char* title;
+      const char* text;
+      Buttons buttons;
+      QMessageBox::Icon icon;
+    } cases[] = {
+        {"Error", "Printer not found. Check printer description or connection.", Buttons::kOk,
+         QMessageBox::Critical},
+        {"Pelmora", "Error! An exception happened, and a file couldn't be kept.", Buttons::kOk,
+         QMessageBox::Critical},
+        {"Pelmora", "Cannot write \"till\": No space left on device", Buttons::kOk,
+         QMessageBox::Critical},
+        {"Warning", "Send data to printer?", Buttons::kOkCancel, QMessageBox::Warning},
+        {"Warning", kAdministrator, Buttons::kOk, QMessageBox::Warning},
+        {"Pelmora", "Do you want to save this configuration?", Buttons::kYesNo,
+         QMessageBox::Question},
+        {"Caution", "Restore last saved settings?", Buttons::kOkCancel, QMessageBox::Question},
+        {"Pelmora", "This value is out of range.", Buttons::kOk, QMessageBox::Information},
+    };
+    for (const auto& c : cases) QCOMPARE(MessageIcon(c.title, c.text, c.buttons), c.icon);
   }
 
   void showsTheSameValuesUnderAGermanLocale() {
