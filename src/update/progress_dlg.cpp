@@ -5,7 +5,8 @@ namespace pelmora::update {
 void CProgressDlg::OnTimer() {
   if (!IsTimerRunning())
     return;
-  pos_ = pos_ + 1 > upper_ ? kLower : pos_ + 1;
+  if (pos_ < upper_)
+    ++pos_;
 }
 
 void CProgressDlg::SetPos(int pos) {
@@ -13,7 +14,9 @@ void CProgressDlg::SetPos(int pos) {
     pos = upper_;
   if (pos < kLower)
     pos = kLower;
-  pos_ = pos;
+  // The timer may have run ahead of the reads; the bar waits for them.
+  if (pos > pos_)
+    pos_ = pos;
 }
 
 }  // namespace pelmora::update

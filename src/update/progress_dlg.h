@@ -27,8 +27,9 @@ class IProgressUi {
 
 // The bar's state: a range from 1 to the upper bound taken as 16 bits, so an image
 // of all 65536 addresses gives an upper bound of 0 and a range that holds only 1.
-// While the window is open a 100 ms timer steps the bar by one, going back to the
-// start past the upper bound; SetPos places it directly, kept within the range.
+// While the window is open a 100 ms timer steps the bar by one up to the upper
+// bound; SetPos places it directly, kept within the range. The bar never moves
+// backwards: it stays at the bound, and a SetPos below the position is ignored.
 class CProgressDlg {
  public:
   static constexpr const char* kTitle = "Get Printer Setting";

@@ -96,21 +96,23 @@ TEST(ProgressDlgTest, RangeIsOneToTheBoundTakenAsSixteenBits) {
   }
 }
 
-TEST(ProgressDlgTest, SetPosStaysWithinTheRange) {
+TEST(ProgressDlgTest, SetPosStaysWithinTheRangeAndNeverGoesBack) {
   CProgressDlg dlg(10);
   dlg.SetPos(4);
+  EXPECT_EQ(dlg.Pos(), 4);
+  dlg.SetPos(3);
   EXPECT_EQ(dlg.Pos(), 4);
   dlg.SetPos(11);
   EXPECT_EQ(dlg.Pos(), 10);
   dlg.SetPos(0);
-  EXPECT_EQ(dlg.Pos(), 1);
+  EXPECT_EQ(dlg.Pos(), 10);
 
   CProgressDlg whole(65536);
   whole.SetPos(5);
   EXPECT_EQ(whole.Pos(), 1);
 }
 
-TEST(ProgressDlgTest, TimerStepsAndStartsOverUntilClosed) {
+TEST(ProgressDlgTest, TimerStepsUpToTheBoundUntilClosed) {
   CProgressDlg dlg(3);
   dlg.OnTimer();
   EXPECT_EQ(dlg.Pos(), 1) << "no timer before the window is initialised";
@@ -123,12 +125,16 @@ TEST(ProgressDlgTest, TimerStepsAndStartsOverUntilClosed) {
   }
   EXPECT_EQ(seen[0], 2);
   EXPECT_EQ(seen[1], 3);
-  EXPECT_EQ(seen[2], 1);
-  EXPECT_EQ(seen[3], 2);
+  EXPECT_EQ(seen[2], 3);
+  EXPECT_EQ(seen[3], 3);
   dlg.Close();
   EXPECT_FALSE(dlg.IsTimerRunning());
-  dlg.OnTimer();
-  EXPECT_EQ(dlg.Pos(), 2);
+
+  CProgressDlg stopped(3);
+  stopped.OnInitDialog();
+  stopped.Close();
+  stopped.OnTimer();
+  EXPECT_EQ(stopped.Pos(), 1);
 }
 
 }  // namespace
