@@ -25,6 +25,7 @@
 #include "editor_modal_script.h"
 #include "editor_test_support.h"
 #include "protocol/command_stream.h"
+#include "test_ports.h"
 
 namespace pelmora::app {
 namespace {
@@ -119,6 +120,7 @@ class EditorWidgetTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() { pelmora::test::UseTestPorts(); }
   void showsTheWindowAsBuilt() {
     Window w;
     QCOMPARE(w.view.windowTitle(), QStringLiteral("Pelmora"));
