@@ -263,6 +263,8 @@ void CConfigDlg::PrintSettingList() {
   request.description = description_;
   request.advancedPage = page_ == model::kAdvancedPage;
   request.rows = rows_;
+  request.pdfPath =
+      (std::filesystem::path(workdir_) / std::filesystem::path(fileName_).stem()).string() + ".pdf";
   ui_.Print(request);
 }
 

@@ -25,6 +25,9 @@ struct CPrintRequest {
   std::string description;
   bool advancedPage = false;
   std::span<const CListRow> rows;
+  // The file offered when printing to PDF: the configuration's name with the
+  // extension .pdf, in the working folder.
+  std::string pdfPath;
 };
 
 // One printed line: its top edge in device units and its text.

@@ -1,23 +1,75 @@
 #include "app/print_setting_list_view.h"
 
+#include <QFileDialog>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <utility>
 
 namespace pelmora::app {
 
+namespace {
+
+std::function<bool()>& QueueProbe() {
+  static std::function<bool()> probe;
+  return probe;
+}
+
+bool HasPrintQueue() {
+  const std::function<bool()>& probe = QueueProbe();
+  return probe ? probe() : !QPrinterInfo::availablePrinters().isEmpty();
+}
+
+// Asks where the PDF goes, starting from `path`; false when cancelled.
+bool ChoosePdfPath(QWidget* parent, const QString& path, QString& chosen) {
+  QFileDialog dialog(parent, QFileDialog::tr("Print to File (PDF)"));
+  dialog.setObjectName(QStringLiteral("pdfFileDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QStringLiteral("pdf"));
+  dialog.setNameFilter(QFileDialog::tr("PDF files (*.pdf)"));
+  dialog.selectFile(path);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return false;
+  chosen = dialog.selectedFiles().front();
+  return true;
+}
+
+}  // namespace
+
 bool PrintSettingListWithDialog(QWidget* parent, const CPrintRequest& request) {
   QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(QString::fromUtf8(kPrintDocumentName));
+  const QString pdfPath = QString::fromStdString(request.pdfPath);
+  if (!HasPrintQueue()) {
+    QString chosen;
+    if (!ChoosePdfPath(parent, pdfPath, chosen))
+      return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(chosen);
+    PaintSettingList(printer, request);
+    return true;
+  }
   QPrintDialog dialog(&printer, parent);
-  dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+  dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
   dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  // Qt's own default for the file is named after the job, outside the working
+  // folder; setting the printer's output file instead would preselect the file.
+  if (auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("filename")); file != nullptr)
+    file->setText(pdfPath);
   if (dialog.exec() != QDialog::Accepted)
     return false;
   PaintSettingList(printer, request);
   return true;
+}
+
+void SetPrintQueueProbe(std::function<bool()> probe) {
+  QueueProbe() = std::move(probe);
 }
 
 void PaintSettingList(QPrinter& printer, const CPrintRequest& request) {

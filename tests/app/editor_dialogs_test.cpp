@@ -161,7 +161,7 @@ TEST(SaveAsDlgTest, RefusedNamesKeepTheDialogOpenAndCancelKeepsTheTexts) {
 
 TEST(PrintLayoutTest, LinesAtMultiplesOfTheCharacterHeightCutAtThePage) {
   const std::vector<CListRow> rows = {{"Speed", "150 mm/s"}, {"Density", "0 "}, {"Mode", "Draft"}};
-  CPrintRequest request{"TAVEN T1", "Shop", false, rows};
+  CPrintRequest request{"TAVEN T1", "Shop", false, rows, {}};
   const std::vector<CPrintLine> all = LayoutSettingList(request, 40);
   ASSERT_EQ(all.size(), 7u);
   const char* texts[] = {

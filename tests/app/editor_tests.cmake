@@ -15,5 +15,5 @@ set_target_properties(editor_widget_tests PROPERTIES AUTOMOC ON)
 target_compile_definitions(editor_widget_tests PRIVATE ${_editor_examples})
 target_link_libraries(editor_widget_tests PRIVATE pelmora_app Qt6::Test pelmora_warnings)
 add_test(NAME editor_widget_tests COMMAND editor_widget_tests)
-set_tests_properties(editor_widget_tests PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PELMORA_SETTINGS=${PROJECT_SOURCE_DIR}/tests/data/app/no_real_ports.conf"
+set_tests_properties(editor_widget_tests PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PELMORA_SETTINGS="
                      TIMEOUT 300)

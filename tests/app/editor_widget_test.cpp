@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,8 +11,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -27,6 +26,7 @@
 #include "editor_modal_script.h"
 #include "editor_test_support.h"
 #include "protocol/command_stream.h"
+#include "test_ports.h"
 
 namespace pelmora::app {
 namespace {
@@ -121,6 +121,7 @@ class EditorWidgetTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() { pelmora::test::UseTestPorts(); }
   void showsTheWindowAsBuilt() {
     Window w;
     QCOMPARE(w.view.windowTitle(), QStringLiteral("Pelmora"));
@@ -370,18 +371,31 @@ class EditorWidgetTest : public QObject {
     ModalScript script;
     script.Box(QString::fromUtf8(kAdministrator));
     w.SwitchTo(1);
-    // Cancelling the print dialog prints nothing.
-    script.Expect("QPrintDialog", [](QWidget* d) { static_cast<QDialog*>(d)->reject(); });
+    const QString pdf = Q(w.folder / "tr210.pdf");
+    // With a print queue the print dialog comes, offering the PDF file too;
+    // cancelling it prints nothing.
+    SetPrintQueueProbe([] { return true; });
+    script.Expect("QPrintDialog", [&](QWidget* d) {
+      auto* file = d->findChild<QLineEdit*>(QStringLiteral("filename"));
+      QVERIFY(file != nullptr);
+      QCOMPARE(file->text(), pdf);
+      static_cast<QDialog*>(d)->reject();
+    });
     w.Action("printAction")->trigger();
     VERIFY_SCRIPT(script);
+    QVERIFY(!QFile::exists(pdf));
 
-    const QString pdf = Q(w.folder / "list.pdf");
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    const CConfigDlg& logic = w.view.Logic();
-    PaintSettingList(printer, {"TAVEN TR-210", "Receipt", true, logic.Rows()});
-    QCOMPARE(printer.docName(), QStringLiteral("Printer Setting List"));
+    // Without any queue Print asks for the PDF file straight away.
+    SetPrintQueueProbe([] { return false; });
+    script.Expect("QFileDialog", [](QWidget* d) {
+      QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(),
+               QStringLiteral("tr210.pdf"));
+      static_cast<QDialog*>(d)->accept();
+    });
+    w.Action("printAction")->trigger();
+    SetPrintQueueProbe({});
+    VERIFY_SCRIPT(script);
+    QVERIFY(QFile::exists(pdf));
 
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
       QSKIP("pdftotext (poppler-utils) is not installed");

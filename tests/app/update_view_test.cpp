@@ -24,6 +24,7 @@
 #include "app/progress_dlg_view.h"
 #include "app/update_printer_dlg_view.h"
 #include "app/warning_dlg_view.h"
+#include "test_ports.h"
 #include "update/app_state.h"
 
 using namespace pelmora;
@@ -175,6 +176,7 @@ class UpdateViewTest : public QObject {
 
  private slots:
   void init() {
+    test::UseTestPorts();
     QVERIFY(dir_.isValid());
     oldCwd_ = QDir::currentPath();
     QDir::setCurrent(dir_.path());

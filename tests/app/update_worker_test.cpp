@@ -25,6 +25,7 @@
 #include "model/model_file.h"
 #include "model/stat_data_obj.h"
 #include "sim_process.h"
+#include "test_ports.h"
 #include "update/app_state.h"
 #include "update/connection_settings.h"
 
@@ -132,6 +133,7 @@ class UpdateWorkerTest : public QObject {
 
  private slots:
   void init() {
+    test::UseTestPorts();
     QVERIFY(dir_.isValid());
     QDir::setCurrent(dir_.path());
     update::NoWarningFlag() = false;

@@ -1,0 +1,20 @@
+// The port map of every widget test that can reach Update or Get: "COM1" names a
+// device that does not exist, however the test binary was started (ctest, the
+// screenshot script, by hand), so no test ever opens the machine's own port.
+#pragma once
+
+#include "port/settings.h"
+#include "update/connection_settings.h"
+
+namespace pelmora::test {
+
+inline constexpr const char* kTestCom1 = "/nonexistent/pelmora-test-com1";
+
+// Puts the test port map in place for the rest of the run.
+inline void UseTestPorts() {
+  log::CSettings settings;
+  settings.OverridePort("COM1", kTestCom1);
+  update::SetConnectionSettings(settings);
+}
+
+}  // namespace pelmora::test
