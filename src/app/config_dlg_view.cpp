@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -149,7 +150,9 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setAllColumnsShowFocus(true);
   list_->setAlternatingRowColors(true);
-  list_->setFocusPolicy(Qt::ClickFocus);  // no tab stop
+  // A tab stop, so the window's main function is there for the keyboard.
+  list_->setFocusPolicy(Qt::StrongFocus);
+  list_->installEventFilter(this);
   list_->header()->setSectionsMovable(false);
   list_->header()->setStretchLastSection(true);
   list_->header()->resizeSection(0, kItemColumnWidth);
@@ -332,6 +335,23 @@ void CConfigDlgView::OnExit() {
   Sync();
   if (result != 0)
     done(result);
+}
+
+bool CConfigDlgView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != list_ || event->type() != QEvent::KeyPress)
+    return QDialog::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+    return QDialog::eventFilter(watched, event);
+  // Taken here, so the dialog's default button does not act on it a second time.
+  const QModelIndex current = list_->currentIndex();
+  if (current.isValid()) {
+    list_->selectionModel()->select(
+        current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Do([&] { logic_.ChangeSetting(current.row()); });
+  }
+  return true;
 }
 
 void CConfigDlgView::showEvent(QShowEvent* event) {

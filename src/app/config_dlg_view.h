@@ -73,6 +73,8 @@ class CConfigDlgView : public QDialog, private IConfigUi {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // Enter in the list opens Change Setting for its current row.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QPushButton* AddButton(const char* text, const char* objectName);

@@ -221,6 +221,29 @@ class EditorWidgetTest : public QObject {
     QCOMPARE(w.Value(QStringLiteral("Paper width")), QStringLiteral("58.0 mm"));
   }
 
+  void tabReachesTheListAndEnterChangesTheCurrentRow() {
+    Window w;
+    w.view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.view));
+    auto* tabs = w.Child<QTabBar>("pageTabs");
+    tabs->setFocus();
+    QTest::keyClick(tabs, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.List()));
+    QTest::keyClick(w.List(), Qt::Key_Home);
+    QTest::keyClick(w.List(), Qt::Key_Down);
+    QCOMPARE(w.List()->currentIndex().row(), w.Row(QStringLiteral("Print speed")));
+
+    ModalScript script;
+    script.Expect("pelmora::app::CChangeValueDlgView", [](QWidget* d) {
+      QCOMPARE(d->findChild<QLabel*>(QStringLiteral("unit"))->text(), QStringLiteral("mm/s"));
+      Click(d, "cancelButton");
+    });
+    QTest::keyClick(w.List(), Qt::Key_Return);
+    // Only once: the default button must not open it again.
+    QTest::qWait(300);
+    VERIFY_SCRIPT(script);
+  }
+
   void warnsOncePerMoveToAdvancedAndRefusesALockedItem() {
     Window w;
     ModalScript script;
