@@ -134,6 +134,20 @@ class EditorWidgetTest : public QObject {
     QCOMPARE(rows->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Item"));
     QCOMPARE(rows->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Current Setting"));
     QCOMPARE(w.List()->header()->sectionSize(0), 250);
+    // The designed size is the smallest; the list takes any room beyond it.
+    QCOMPARE(w.view.minimumSize(), w.view.size());
+    const QSize listSize = w.List()->size();
+    w.view.resize(w.view.size() + QSize(200, 100));
+    QTRY_COMPARE(w.List()->size(), listSize + QSize(200, 100));
+    // A header too long for its room is cut short and whole in its tooltip.
+    CElidedLabel header;
+    const QString full = QStringLiteral("Printer : TAVEN TR-210 with a long name\nDescription : R");
+    header.resize(header.fontMetrics().horizontalAdvance(QStringLiteral("Printer : TAVEN")), 40);
+    header.SetFullText(full);
+    QVERIFY(header.text().startsWith(QStringLiteral("Printer : T")));
+    QVERIFY(header.text().contains(QChar(0x2026)));
+    QVERIFY(header.text().endsWith(QStringLiteral("\nDescription : R")));
+    QCOMPARE(header.toolTip(), full);
     QCOMPARE(rows->rowCount(), 9);
     QCOMPARE(w.Value(QStringLiteral("Top margin adjust")), QStringLiteral("0.0 mm"));
     QCOMPARE(w.Button("saveConfigurationButton")->text(), QStringLiteral("Save  Configuration"));
