@@ -5,10 +5,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTreeView>
@@ -59,6 +61,31 @@ class CRowDelegate : public QStyledItemDelegate {
 
 // ---------------------------------------------------------------------------
 
+void CElidedLabel::SetFullText(const QString& text) {
+  full_ = text;
+  Elide();
+}
+
+void CElidedLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  Elide();
+}
+
+void CElidedLabel::Elide() {
+  const QFontMetrics metrics(font());
+  QStringList lines = full_.split(QLatin1Char('\n'));
+  bool cut = false;
+  for (QString& line : lines) {
+    const QString shown = metrics.elidedText(line, Qt::ElideRight, contentsRect().width());
+    cut = cut || shown != line;
+    line = shown;
+  }
+  setText(lines.join(QLatin1Char('\n')));
+  setToolTip(cut ? full_ : QString());
+}
+
+// ---------------------------------------------------------------------------
+
 CSettingListModel::CSettingListModel(const CConfigDlg& logic, QObject* parent)
     : QAbstractTableModel(parent), logic_(logic) {}
 
@@ -71,7 +98,8 @@ int CSettingListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CSettingListModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid())
+  // The whole text as a tooltip, for a column too narrow for it.
+  if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid())
     return {};
   const std::vector<CListRow>& rows = logic_.Rows();
   const auto row = static_cast<std::size_t>(index.row());
@@ -99,7 +127,6 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
       logic_(prompt_, *this),
       rows_(new CSettingListModel(logic_, this)) {
   setWindowTitle(QString::fromUtf8(editor_text::kTitle));
-  setSizeGripEnabled(false);
 
   // Menu bar.
   auto* menuBar = new QMenuBar(this);
@@ -124,9 +151,11 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
   QAction* about = AddAction(helpMenu_, "&About...", "aboutAction");
 
   // Header and Get Printer Setting along the top.
-  header_ = new QLabel(this);
+  header_ = new CElidedLabel(this);
   header_->setObjectName(QStringLiteral("header"));
   header_->setTextFormat(Qt::PlainText);
+  // A long printer name is cut short rather than widening the window.
+  header_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   getPrinterSetting_ = AddButton("Get Printer Setting", "getPrinterSettingButton");
 
@@ -149,7 +178,9 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setAllColumnsShowFocus(true);
   list_->setAlternatingRowColors(true);
-  list_->setFocusPolicy(Qt::ClickFocus);  // no tab stop
+  // A tab stop, so the window's main function is there for the keyboard.
+  list_->setFocusPolicy(Qt::StrongFocus);
+  list_->installEventFilter(this);
   list_->header()->setSectionsMovable(false);
   list_->header()->setStretchLastSection(true);
   list_->header()->resizeSection(0, kItemColumnWidth);
@@ -237,7 +268,12 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
   connect(helpMenu_, &QMenu::aboutToShow, this,
           [this] { helpAction_->setEnabled(logic_.HelpEnabled()); });
 
-  setFixedSize(DialogUnits(this, kWidthUnits, kHeightUnits).expandedTo(sizeHint()));
+  // The designed size is the smallest, unless the screen is smaller (a large
+  // scale factor); the list takes any room beyond it.
+  const QSize size =
+      FitToScreen(this, DialogUnits(this, kWidthUnits, kHeightUnits).expandedTo(sizeHint()));
+  setMinimumSize(size);
+  resize(size);
 }
 
 CConfigDlgView::~CConfigDlgView() {
@@ -297,7 +333,7 @@ void CConfigDlgView::Bind() {
 }
 
 void CConfigDlgView::Sync() {
-  header_->setText(Text(logic_.HeaderText()));
+  header_->SetFullText(Text(logic_.HeaderText()));
   const bool restore = logic_.RestoreEnabled();
   restoreSetting_->setEnabled(restore);
   restoreAction_->setEnabled(restore);
@@ -332,6 +368,23 @@ void CConfigDlgView::OnExit() {
   Sync();
   if (result != 0)
     done(result);
+}
+
+bool CConfigDlgView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != list_ || event->type() != QEvent::KeyPress)
+    return QDialog::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  if (!enter || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+    return QDialog::eventFilter(watched, event);
+  // Taken here, so the dialog's default button does not act on it a second time.
+  const QModelIndex current = list_->currentIndex();
+  if (current.isValid()) {
+    list_->selectionModel()->select(
+        current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Do([&] { logic_.ChangeSetting(current.row()); });
+  }
+  return true;
 }
 
 void CConfigDlgView::showEvent(QShowEvent* event) {
@@ -395,6 +448,14 @@ void CConfigDlgView::RowChanged(int row) {
 }
 
 // ---------------------------------------------------------------------------
+
+QSize FitToScreen(const QWidget* window, QSize size) {
+  // Room for a frame and a title bar, which are not known before the window is shown.
+  constexpr QSize kFrame(16, 48);
+  if (const QScreen* display = window->screen())
+    size = size.boundedTo(display->availableSize() - kFrame);
+  return size;
+}
 
 int RunConfigDlg(QWidget* parent, int mode, model::CStatDataObj& model, model::CModelFile& file,
                  const std::string& fileName, const std::string& printerName,

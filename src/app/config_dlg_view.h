@@ -3,13 +3,13 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QLabel>
 #include <string>
 
 #include "app/config_dlg.h"
 #include "app/qt_prompt.h"
 
 class QAction;
-class QLabel;
 class QMenu;
 class QPushButton;
 class QTabBar;
@@ -22,6 +22,21 @@ class CModelFile;
 }  // namespace pelmora::model
 
 namespace pelmora::app {
+
+// A label that cuts each of its lines short with "…" when it is too narrow for
+// them, and then shows the whole text as its tooltip.
+class CElidedLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  void SetFullText(const QString& text);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Elide();
+  QString full_;
+};
 
 // The rows of a CConfigDlg as a two-column table ("Item", "Current Setting"),
 // read straight from the logic so a page of many thousand items costs no
@@ -73,6 +88,8 @@ class CConfigDlgView : public QDialog, private IConfigUi {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // Enter in the list opens Change Setting for its current row.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QPushButton* AddButton(const char* text, const char* objectName);
@@ -105,7 +122,7 @@ class CConfigDlgView : public QDialog, private IConfigUi {
   CSettingListModel* rows_;
   bool advancedGrabbed_ = false;
 
-  QLabel* header_;
+  CElidedLabel* header_;
   QTabBar* tabs_;
   QTreeView* list_;
   QPushButton* getPrinterSetting_;
@@ -121,6 +138,10 @@ class CConfigDlgView : public QDialog, private IConfigUi {
   QAction* getPrinterSettingAction_;
   QAction* helpAction_;
 };
+
+// `size` made small enough that `window`, with a window manager's frame
+// around it, fits on its screen (a large scale factor on a small screen).
+QSize FitToScreen(const QWidget* window, QSize size);
 
 // Runs the configuration window modally over `model`, which `file` loaded
 // from `fileName` in `workdir` (mode 1: a new configuration from a model

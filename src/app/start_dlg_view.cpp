@@ -43,7 +43,6 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
       runConfig_(runConfig ? std::move(runConfig) : ConfigRunner(RunConfigDlg)) {
   setWindowTitle(QStringLiteral("Pelmora"));
   setWindowIcon(ApplicationIcon());
-  setSizeGripEnabled(false);
 
   // Choose state: the two ways in, with OK and Exit beside them.
   choosePanel_ = new QWidget(this);
@@ -77,7 +76,10 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setAllColumnsShowFocus(true);
   list_->header()->setSectionsMovable(false);
+  // The narrow columns keep their widths and the description takes the rest, so
+  // a long name is cut short (its tooltip has it whole) rather than scrolled to.
   list_->header()->setStretchLastSection(true);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   auto* listLayout = new QVBoxLayout(listPanel_);
   listLayout->setContentsMargins(0, 0, 0, 0);
   listLayout->addWidget(promptLabel_);
@@ -122,6 +124,8 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
                   .expandedTo(layout->totalMinimumSize())
                   .expandedTo(chooseMinimum +
                               QSize(CStartDlg::kChooseShrinkWidth, CStartDlg::kChooseShrinkHeight));
+  // Unless the screen is smaller (a large scale factor).
+  listSize_ = FitToScreen(this, listSize_);
 
   createNew_->setChecked(true);
   logic_.OnInitDialog(CStartDlg::CurrentFolder());
@@ -198,9 +202,14 @@ void CStartDlgView::Refresh() {
   } else {
     list_->clear();
   }
-  setFixedSize(listing ? listSize_
-                       : listSize_ -
-                             QSize(CStartDlg::kChooseShrinkWidth, CStartDlg::kChooseShrinkHeight));
+  // The list state's size is its smallest: the list takes any room beyond it.
+  if (listing) {
+    setMinimumSize(listSize_);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(listSize_);
+  } else {
+    setFixedSize(listSize_ - QSize(CStartDlg::kChooseShrinkWidth, CStartDlg::kChooseShrinkHeight));
+  }
   if (listing) {
     list_->setFocus();
   } else {
@@ -217,6 +226,7 @@ void CStartDlgView::FillColumns() {
   list_->clear();
   list_->setColumnCount(static_cast<int>(titles.size()));
   list_->setHeaderLabels(titles);
+  for (int i = 0; i < titles.size(); ++i) list_->headerItem()->setToolTip(i, titles[i]);
 }
 
 void CStartDlgView::FillRows() {
@@ -230,13 +240,16 @@ void CStartDlgView::FillRows() {
     items << item;
   }
   list_->addTopLevelItems(items);
-  // The narrow columns are wide enough for their longest entry, so that names
-  // are not cut; the description takes the rest.
+  // A narrow column is wide enough for its longest entry (its set width was meant
+  // for a smaller font) but never more than a share of the list, so the description
+  // keeps at least half of it and a long name is cut short, not scrolled to.
   const std::vector<CStartDlg::Column> columns = logic_.Columns();
-  for (int i = 0; i + 1 < static_cast<int>(columns.size()); ++i) {
+  const int narrow = static_cast<int>(columns.size()) - 1;
+  const int most = listSize_.width() / (narrow + 2);
+  for (int i = 0; i < narrow; ++i) {
     list_->resizeColumnToContents(i);
-    list_->setColumnWidth(
-        i, std::max(columns[static_cast<std::size_t>(i)].width, list_->columnWidth(i) + 12));
+    list_->setColumnWidth(i, std::clamp(list_->columnWidth(i) + 12,
+                                        columns[static_cast<std::size_t>(i)].width, most));
   }
 }
 

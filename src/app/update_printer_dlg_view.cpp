@@ -134,10 +134,16 @@ void CUpdatePrinterDlgView::BuildWidgets() {
   description_ = new QLineEdit(tcpGroup_);
   description_->setObjectName(QStringLiteral("description"));
   auto* add = MakeButton(tr("Add"), "add", tcpGroup_);
-  auto* remove = MakeButton(tr("Remove"), "remove", tcpGroup_);
   auto* browse = MakeButton(tr("Browse"), "browse", tcpGroup_);
   targets_ = MakePrinterList(tcpGroup_);
   targets_->setObjectName(QStringLiteral("targetList"));
+  auto* remove = MakeButton(tr("Remove"), "remove", tcpGroup_);
+  // Tab follows the grid row by row, as the controls are seen.
+  setTabOrder(ipAddress_, add);
+  setTabOrder(add, description_);
+  setTabOrder(description_, browse);
+  setTabOrder(browse, targets_);
+  setTabOrder(targets_, remove);
   auto* tcp = new QGridLayout(tcpGroup_);
   tcp->addWidget(hint, 0, 0, 1, 3);
   tcp->addWidget(MakeLabel(tr("IP Address of TAVEN Printer:"), tcpGroup_), 1, 0);

@@ -135,6 +135,26 @@ std::int64_t NumberValue(std::uint32_t raw, const CItem& item) {
   }
 }
 
+// A number item shows a choice by its name, with ".0" added when the name has
+// neither a point nor a slash, so that it reads like the numbers beside it.
+std::string ChoiceShownText(const std::string& name) {
+  return name.find_first_of("./") == std::string::npos ? name + ".0" : name;
+}
+
+// The choice a number item's text stands for: the choice of that exact name, else the
+// choice shown with that text, so the text the dialog is filled with maps back to it.
+const CChoice* ChoiceForText(const CItem& item, std::string_view text) {
+  for (const CChoice& choice : item.choices) {
+    if (choice.name == text)
+      return &choice;
+  }
+  for (const CChoice& choice : item.choices) {
+    if (ChoiceShownText(choice.name) == text)
+      return &choice;
+  }
+  return nullptr;
+}
+
 std::string NumberText(const CStatDataObj& model, const CItem& item) {
   std::uint32_t raw = 0;
   ReadRaw(model, item.FirstAddress(), item.ByteCount(), item.byteOrder, raw);
@@ -143,12 +163,8 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
   std::int64_t value = NumberValue(raw, item);
 
   for (const CChoice& choice : item.choices) {
-    if (choice.value == value) {
-      std::string text = choice.name;
-      if (text.find_first_of("./") == std::string::npos)
-        text += ".0";
-      return text + " " + item.unit;
-    }
+    if (choice.value == value)
+      return ChoiceShownText(choice.name) + " " + item.unit;
   }
   if (item.hasUniq && static_cast<std::uint16_t>(value) == (item.uniq >> 16)) {
     value = static_cast<std::int16_t>(item.uniq & 0xFFFF);
@@ -209,12 +225,10 @@ int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text) {
   const std::uint32_t n = item.ByteCount();
   switch (item.type) {
     case kNumberItem: {
-      for (const CChoice& choice : item.choices) {
-        if (choice.name == text) {
-          WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
-                   static_cast<std::uint32_t>(choice.value));
-          return 1;
-        }
+      if (const CChoice* choice = ChoiceForText(item, text)) {
+        WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
+                 static_cast<std::uint32_t>(choice->value));
+        return 1;
       }
       const double x = ParseLeadingNumber(text) * EffectiveScale(item);
       // Wrapping subtraction: only the low bytes are written, and a saturated
@@ -261,6 +275,9 @@ int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text) {
 }
 
 int CheckValue(const CItem& item, std::string_view text) {
+  // A choice is one of the item's own values, whatever its raw value.
+  if (ChoiceForText(item, text) != nullptr)
+    return 1;
   int points = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];

@@ -14,12 +14,14 @@ namespace pelmora::model {
 // Missing or unknown bytes show as raw 0, the off text, or the first choice.
 std::string GetItemText(const CStatDataObj& model, const CItem& item);
 
-// Stores a choice name, an on/off text or a typed number into the current image.
+// Stores a choice (by its name or the text shown for it), an on/off text or a typed
+// number into the current image.
 // Bytes outside the image are not written. Returns 1 (0 is kept for a memory failure).
 int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text);
 
-// Returns 1 when `text` is an acceptable number for the number item `item`: plain
-// decimal notation whose raw value lies within the item's range and byte width.
+// Returns 1 when `text` is acceptable for the number item `item`: one of its choices
+// (by name or shown text), or plain decimal notation whose raw value lies within the
+// item's range and byte width.
 int CheckValue(const CItem& item, std::string_view text);
 
 }  // namespace pelmora::model

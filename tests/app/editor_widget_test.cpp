@@ -136,6 +136,20 @@ class EditorWidgetTest : public QObject {
     QCOMPARE(rows->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Item"));
     QCOMPARE(rows->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Current Setting"));
     QCOMPARE(w.List()->header()->sectionSize(0), 250);
+    // The designed size is the smallest; the list takes any room beyond it.
+    QCOMPARE(w.view.minimumSize(), w.view.size());
+    const QSize listSize = w.List()->size();
+    w.view.resize(w.view.size() + QSize(200, 100));
+    QTRY_COMPARE(w.List()->size(), listSize + QSize(200, 100));
+    // A header too long for its room is cut short and whole in its tooltip.
+    CElidedLabel header;
+    const QString full = QStringLiteral("Printer : TAVEN TR-210 with a long name\nDescription : R");
+    header.resize(header.fontMetrics().horizontalAdvance(QStringLiteral("Printer : TAVEN")), 40);
+    header.SetFullText(full);
+    QVERIFY(header.text().startsWith(QStringLiteral("Printer : T")));
+    QVERIFY(header.text().contains(QChar(0x2026)));
+    QVERIFY(header.text().endsWith(QStringLiteral("\nDescription : R")));
+    QCOMPARE(header.toolTip(), full);
     QCOMPARE(rows->rowCount(), 9);
     QCOMPARE(w.Value(QStringLiteral("Top margin adjust")), QStringLiteral("0.0 mm"));
     QCOMPARE(w.Button("saveConfigurationButton")->text(), QStringLiteral("Save  Configuration"));
@@ -212,20 +226,38 @@ class EditorWidgetTest : public QObject {
     VERIFY_SCRIPT(script);
     QCOMPARE(w.Value(QStringLiteral("Paper width")), QStringLiteral("58.0 mm"));
 
-    // A choice name typed rather than picked is a number to check: 80 is out of range.
-    script
-        .Expect("pelmora::app::CChangeValueDlgView",
-                [](QWidget* d) {
-                  auto* combo = d->findChild<QComboBox*>(QStringLiteral("valueCombo"));
-                  combo->lineEdit()->clear();
-                  QTest::keyClicks(combo->lineEdit(), QStringLiteral("80"));
-                  Click(d, "okButton");
-                })
-        .Box(QStringLiteral("This value is out of range."))
-        .Expect("pelmora::app::CChangeValueDlgView", [](QWidget* d) { Click(d, "cancelButton"); });
+    // OK on the text the dialog was filled with keeps the choice it shows.
+    script.Expect("pelmora::app::CChangeValueDlgView", [](QWidget* d) {
+      QCOMPARE(d->findChild<QComboBox*>(QStringLiteral("valueCombo"))->currentText(),
+               QStringLiteral("58.0"));
+      Click(d, "okButton");
+    });
     w.Button("changeSettingButton")->click();
     VERIFY_SCRIPT(script);
     QCOMPARE(w.Value(QStringLiteral("Paper width")), QStringLiteral("58.0 mm"));
+  }
+
+  void tabReachesTheListAndEnterChangesTheCurrentRow() {
+    Window w;
+    w.view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.view));
+    auto* tabs = w.Child<QTabBar>("pageTabs");
+    tabs->setFocus();
+    QTest::keyClick(tabs, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.List()));
+    QTest::keyClick(w.List(), Qt::Key_Home);
+    QTest::keyClick(w.List(), Qt::Key_Down);
+    QCOMPARE(w.List()->currentIndex().row(), w.Row(QStringLiteral("Print speed")));
+
+    ModalScript script;
+    script.Expect("pelmora::app::CChangeValueDlgView", [](QWidget* d) {
+      QCOMPARE(d->findChild<QLabel*>(QStringLiteral("unit"))->text(), QStringLiteral("mm/s"));
+      Click(d, "cancelButton");
+    });
+    QTest::keyClick(w.List(), Qt::Key_Return);
+    // Only once: the default button must not open it again.
+    QTest::qWait(300);
+    VERIFY_SCRIPT(script);
   }
 
   void warnsOncePerMoveToAdvancedAndRefusesALockedItem() {

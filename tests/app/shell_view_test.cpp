@@ -170,9 +170,18 @@ class ShellViewTest : public QObject {
     QCOMPARE(f.Column(1).at(2), QStringLiteral("Receipt printer, 80 mm paper"));
     QCOMPARE(f.List()->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(f.List()->selectionMode(), QAbstractItemView::ExtendedSelection);
-    // Names are not cut short.
+    // Names are whole, yet "Printer" takes at most a third and the description the
+    // rest; a name cut short is whole in its tooltip; no horizontal scroll bar.
     const QFontMetrics metrics(f.List()->font());
     QVERIFY(f.List()->columnWidth(0) > metrics.horizontalAdvance("TAVEN TL-450"));
+    QVERIFY(f.List()->columnWidth(0) <= full.width() / 3);
+    QCOMPARE(f.List()->topLevelItem(1)->toolTip(0), QStringLiteral("TAVEN TL-450"));
+    QCOMPARE(f.List()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    // The window grows, and the list with it; its size is the smallest.
+    const QSize listSize = f.List()->size();
+    f.view->resize(full + QSize(200, 100));
+    QTRY_COMPARE(f.List()->size(), listSize + QSize(200, 100));
+    QCOMPARE(f.view->minimumSize(), full);
 
     f.Click("Close");
     QCOMPARE(f.Controls(), choosing);
@@ -187,7 +196,7 @@ class ShellViewTest : public QObject {
                          "selecting a configuration."));
     QCOMPARE(f.Headers(), (QStringList{"File", "Printer", "Description"}));
     QCOMPARE(f.Column(0), QStringList{"front_counter.cfg"});
-    QVERIFY(f.List()->columnWidth(0) > metrics.horizontalAdvance("front_counter.cfg"));
+    QCOMPARE(f.List()->size(), listSize);
   }
 
   // The first selected row in listing order opens, not the first one picked.

@@ -219,6 +219,17 @@ class UpdateViewTest : public QObject {
         QCOMPARE(tcp->isVisible(), expected[i].tcp);
         QCOMPARE(view.size(), expected[i].full ? view.FullSize() : view.CompactSize());
         QCOMPARE(Child<QPushButton>(&view, "update")->isVisible(), true);
+        if (expected[i].tcp) {
+          // Tab goes through the network controls as they are seen, row by row.
+          QStringList chain;
+          for (QWidget* w = Child<QWidget>(&view, "ipAddress"); chain.size() < 6;
+               w = w->nextInFocusChain()) {
+            if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty())
+              chain << w->objectName();
+          }
+          QCOMPARE(chain, (QStringList{"ipAddress", "add", "description", "browse", "targetList",
+                                       "remove"}));
+        }
       }
 
       // The serial defaults: COM1's rate, no parity, 8 data bits, 1 stop bit.

@@ -313,6 +313,7 @@ TEST_P(ItemTextTest, SetItemText) {
       {"choice name before number", choices, {{0x10, "00"}}, "5", "0010:09"},
       {"choice name", choices, {{0x10, "00"}}, "Auto", "0010:07"},
       {"number beside choices", choices, {{0x10, "00"}}, "6", "0010:06"},
+      {"choice by its shown text", choices, {{0x10, "00"}}, "5.0", "0010:09"},
       // Bit items.
       {"bit on", kBit, {{0x40, "81"}}, "Enable", "0040:89"},
       {"bit on, other case", kBit, {{0x40, "81"}}, "eNABLE", "0040:89"},
@@ -401,6 +402,9 @@ TEST_P(ItemTextTest, CheckValue) {
       {Scaled(Num(0x10, 0, 1, 12), 10, 1),
        {{"0.05", 0}, {"0.1", 1}, {"1.1", 1}, {"1.25", 0}, {"1.5", 0}}},
       {Num(0x10, 0, 0, 0), {{"0", 1}, {"1", 0}}},
+      // Choices are the item's own values even outside the range.
+      {WithChoices(Num(0x10, 0, 0, 5), {{"80", 0, 80, {}}, {"1/8", 0, 8, {}}}),
+       {{"80.0", 1}, {"80", 1}, {"1/8", 1}, {"80.00", 0}, {"1/8.0", 0}, {"8", 0}}},
       {Scaled(Make(kNumberItem, 0x00100000), 1, 0), {{"0", 1}, {"-1", 0}, {"1", 0}}},
   };
   for (const auto& r : rows) {
