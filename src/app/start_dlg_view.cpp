@@ -240,17 +240,9 @@ void CStartDlgView::FillRows() {
     items << item;
   }
   list_->addTopLevelItems(items);
-  // A narrow column is wide enough for its longest entry (its set width was meant
-  // for a smaller font) but never more than a share of the list, so the description
-  // keeps at least half of it and a long name is cut short, not scrolled to.
   const std::vector<CStartDlg::Column> columns = logic_.Columns();
-  const int narrow = static_cast<int>(columns.size()) - 1;
-  const int most = listSize_.width() / (narrow + 2);
-  for (int i = 0; i < narrow; ++i) {
-    list_->resizeColumnToContents(i);
-    list_->setColumnWidth(i, std::clamp(list_->columnWidth(i) + 12,
-                                        columns[static_cast<std::size_t>(i)].width, most));
-  }
+  for (int i = 0; i + 1 < static_cast<int>(columns.size()); ++i)
+    list_->setColumnWidth(i, columns[static_cast<std::size_t>(i)].width);
 }
 
 void CStartDlgView::Minimise() {
