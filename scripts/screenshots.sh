@@ -5,7 +5,8 @@
 #   scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]
 #
 # BUILD_DIR is a built tree (default build/), OUT_DIR where the PNG files go
-# (default BUILD_DIR/screenshots). Needs Xvfb (package xvfb); xdotool (package
+# (default BUILD_DIR/screenshots). SCREENSHOT_WM=openbox runs a window manager
+# on the display (package openbox); without it the windows are bare. Needs Xvfb (package xvfb); xdotool (package
 # xdotool) lets the script drive the program through the start dialog into a
 # configuration window, without it only the first window is taken.
 #
@@ -44,6 +45,7 @@ XVFB_PID=$!
 APP_PID=
 cleanup() {
   [[ -n $APP_PID ]] && kill "$APP_PID" 2>/dev/null || true
+  [[ -n ${WM_PID:-} ]] && kill "$WM_PID" 2>/dev/null || true
   kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$WORK"
 }
@@ -54,6 +56,18 @@ for _ in $(seq 100); do
 done
 
 export DISPLAY=:$display QT_QPA_PLATFORM=xcb PELMORA_SCREENSHOT_DIR=$OUT_DIR
+
+# A window manager, when asked for, shows frames and placement as users see them.
+WM_PID=
+if [[ -n ${SCREENSHOT_WM:-} ]]; then
+  command -v "$SCREENSHOT_WM" >/dev/null || {
+    echo "screenshots.sh: $SCREENSHOT_WM is missing" >&2
+    exit 1
+  }
+  "$SCREENSHOT_WM" >/dev/null 2>&1 &
+  WM_PID=$!
+  sleep 1
+fi
 # The log and the settings of this machine stay out of it.
 export PELMORA_SETTINGS= XDG_STATE_HOME=$WORK/.state
 
