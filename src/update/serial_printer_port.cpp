@@ -1,11 +1,9 @@
 #include "update/serial_printer_port.h"
 
-#include <grp.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <system_error>
-#include <vector>
+
+#include "port/open_error.h"
 
 namespace pelmora::update {
 
@@ -13,40 +11,6 @@ namespace {
 
 // Serial devices are usually group-owned by this group, which grants their use.
 constexpr const char* kSerialGroup = "dialout";
-
-// The group owning `device`, for telling the user whom the system lets in.
-std::string DeviceGroup(const std::string& device) {
-  struct stat info {};
-  if (::stat(device.c_str(), &info) != 0 || info.st_gid == 0)
-    return kSerialGroup;
-  std::vector<char> buffer(4096);
-  group entry{};
-  group* found = nullptr;
-  if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 ||
-      found == nullptr || found->gr_name == nullptr || *found->gr_name == '\0')
-    return kSerialGroup;
-  return found->gr_name;
-}
-
-std::string OpenCause(const std::string& device, int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return "no such device";
-    case ENXIO:
-    case ENODEV:
-      return "the device is not present";
-    case EBUSY:
-      return "the port is in use by another program";
-    case ENOTTY:
-      return "not a serial port";
-    case EACCES:
-    case EPERM:
-      return "permission denied; the group " + DeviceGroup(device) + " grants access";
-    default:
-      return std::generic_category().message(error);
-  }
-}
 
 }  // namespace
 
@@ -72,7 +36,8 @@ port::IConnection* CSerialPrinterPort::OpenNext(const log::CDebugLog& /*log*/) {
   }
   if (!serial_.Open(kPortName)) {
     if (!device.empty())
-      failure_ = "Cannot open " + named + ": " + OpenCause(device, serial_.LastErrno()) + ".";
+      failure_ = "Cannot open " + named + ": " +
+                 port::DescribeOpenError(device, serial_.LastErrno(), kSerialGroup) + ".";
     return nullptr;
   }
   if (!serial_.SetState(line_) || !serial_.SetTimeOuts(line_.baudRate)) {

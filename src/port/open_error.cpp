@@ -1,0 +1,50 @@
+#include "port/open_error.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <system_error>
+#include <vector>
+
+namespace pelmora::port {
+
+namespace {
+
+// The group owning `device`, for telling the user whom the system lets in.
+std::string DeviceGroup(const std::string& device, const char* fallback) {
+  struct stat info {};
+  if (::stat(device.c_str(), &info) != 0 || info.st_gid == 0)
+    return fallback;
+  std::vector<char> buffer(4096);
+  group entry{};
+  group* found = nullptr;
+  if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 ||
+      found == nullptr || found->gr_name == nullptr || *found->gr_name == '\0')
+    return fallback;
+  return found->gr_name;
+}
+
+}  // namespace
+
+std::string DescribeOpenError(const std::string& device, int error, const char* accessGroup) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return "no such device";
+    case ENXIO:
+    case ENODEV:
+      return "the device is not present";
+    case EBUSY:
+      return "the port is in use by another program";
+    case ENOTTY:
+      return "not a serial port";
+    case EACCES:
+    case EPERM:
+      return "permission denied; the group " + DeviceGroup(device, accessGroup) + " grants access";
+    default:
+      return std::generic_category().message(error);
+  }
+}
+
+}  // namespace pelmora::port
