@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "port/ini_file.h"
-#include "port/settings.h"
+#include "log/ini_file.h"
+#include "log/settings.h"
 
 namespace {
 

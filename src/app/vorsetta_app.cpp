@@ -1,7 +1,7 @@
 #include "vorsetta_app.h"
 
-#include "port/debug_log.h"
-#include "port/settings.h"
+#include "log/debug_log.h"
+#include "log/settings.h"
 #include "update/app_state.h"
 
 namespace pelmora::app {

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <chrono>
 
+#include "log/debug_log.h"
 #include "port/deadline.h"
-#include "port/debug_log.h"
 #include "port/termios2_line.h"
 
 namespace pelmora::port {

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "log/debug_log.h"
+#include "log/settings.h"
 #include "port/connection.h"
-#include "port/debug_log.h"
 #include "port/serial_settings.h"
-#include "port/settings.h"
 
 namespace pelmora::port {
 

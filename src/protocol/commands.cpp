@@ -4,7 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "port/debug_log.h"
+#include "log/debug_log.h"
 #include "protocol/write_template.h"
 
 namespace pelmora::protocol {

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "port/settings.h"
+#include "log/settings.h"
 
 namespace pelmora::update {
 

@@ -1,6 +1,6 @@
 // The printer operations behind the dispatch. Serial runs the shared sequences over
 // CSerial; the parallel and USB ports cannot be opened yet, so those find no printer.
-#include "port/debug_log.h"
+#include "log/debug_log.h"
 #include "update/connection_settings.h"
 #include "update/printer_sequence.h"
 #include "update/serial_printer_port.h"

@@ -7,8 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "log/ini_file.h"
 #include "port/deadline.h"
-#include "port/ini_file.h"
 #include "protocol/command_stream.h"
 #include "protocol/commands.h"
 #include "update/messages.h"

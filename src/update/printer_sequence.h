@@ -17,10 +17,10 @@
 #include <string>
 #include <string_view>
 
+#include "log/debug_log.h"
 #include "model/stat_data_obj.h"
 #include "model/user_prompt.h"
 #include "port/connection.h"
-#include "port/debug_log.h"
 #include "update/progress_dlg.h"
 #include "update/warning_dlg.h"
 

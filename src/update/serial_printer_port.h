@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
+#include "log/settings.h"
 #include "port/serial.h"
 #include "port/serial_settings.h"
-#include "port/settings.h"
 #include "update/printer_sequence.h"
 
 namespace pelmora::update {

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "port/settings.h"
+#include "log/settings.h"
 #include "update/connection_settings.h"
 
 extern "C" int ioctl(int fd, unsigned long request, ...);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "port/debug_log.h"
+#include "log/debug_log.h"
 #include "update/messages.h"
 #include "update/text_compare.h"
 

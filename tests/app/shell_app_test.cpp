@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/vorsetta_app.h"
-#include "port/debug_log.h"
+#include "log/debug_log.h"
 #include "shell_test_support.h"
 #include "update/app_state.h"
 

@@ -3,7 +3,7 @@
 // screenshot script, by hand), so no test ever opens the machine's own port.
 #pragma once
 
-#include "port/settings.h"
+#include "log/settings.h"
 #include "update/connection_settings.h"
 
 namespace pelmora::test {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "port/debug_log.h"
+#include "log/debug_log.h"
 #include "port_test_support.h"
 #include "sim_process.h"
 

@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "log/debug_log.h"
 #include "model/stat_data_obj.h"
-#include "port/debug_log.h"
 
 namespace pelmora::protocol::test {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "log/debug_log.h"
 #include "model/stat_data_obj.h"
-#include "port/debug_log.h"
 #include "update/app_state.h"
 #include "update/update_printer_dlg.h"
 

@@ -1,4 +1,4 @@
-#include "port/settings.h"
+#include "log/settings.h"
 
 #include <gtest/gtest.h>
 

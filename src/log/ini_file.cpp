@@ -1,4 +1,4 @@
-#include "port/ini_file.h"
+#include "log/ini_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

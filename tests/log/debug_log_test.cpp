@@ -1,4 +1,4 @@
-#include "port/debug_log.h"
+#include "log/debug_log.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "port/ini_file.h"
+#include "log/ini_file.h"
 
 namespace pelmora::log {
 
