@@ -13,6 +13,7 @@ PACKAGES=(
   pkg-config
   clang
   libclang-rt-14-dev # libFuzzer and clang's sanitizer runtimes
+  clang-format clang-tidy # the style checks of scripts/check_style.sh
   libgtest-dev
   libgmock-dev
   libbenchmark-dev

@@ -3,6 +3,7 @@
 #   1. build-ci/    warnings as errors, all tests (benchmarks built, not run)
 #   2. build-asan/  the tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 #   3. build-fuzz/  clang + libFuzzer: every fuzz target for a bounded time
+# with the formatting checked first and clang-tidy run over build-ci's sources.
 # Environment:
 #   PELMORA_FUZZ_SECONDS  seconds per fuzz target (default 60; a third for the small ones)
 #   PELMORA_FUZZ_ARGS     extra libFuzzer flags, e.g. "-max_len=200000"
@@ -52,6 +53,9 @@ ctest_count() {
 section "Dependencies"
 bash scripts/install-deps.sh
 
+section "Formatting"
+bash scripts/check_style.sh format
+
 # ---------------------------------------------------------------------------
 section "Build with warnings as errors ($CI_DIR)"
 configure "$CI_DIR" -DCMAKE_BUILD_TYPE=Debug -DPELMORA_WERROR=ON \
@@ -60,6 +64,9 @@ cmake --build "$CI_DIR" -j "$JOBS"
 
 section "Tests ($CI_DIR)"
 run_ctest "$CI_DIR"
+
+section "clang-tidy over src/ and sim/"
+JOBS=$JOBS bash scripts/check_style.sh tidy "$CI_DIR"
 
 # ---------------------------------------------------------------------------
 section "Build with ASan + UBSan ($ASAN_DIR)"
