@@ -44,6 +44,7 @@ bool CSimProcess::Start(const std::string& program, const std::vector<std::strin
   storage.push_back(program);
   storage.insert(storage.end(), args.begin(), args.end());
   std::vector<char*> argv;
+  argv.reserve(storage.size() + 1);
   for (std::string& arg : storage) {
     argv.push_back(arg.data());
   }

@@ -295,7 +295,10 @@ int CheckValue(const CItem& item, std::string_view text) {
   const double span = std::ldexp(1.0, static_cast<int>(8 * ValueWidth(item.ByteCount())));
   const double low = item.isUnsigned ? 0 : -span / 2;
   const double high = item.isUnsigned ? span - 1 : span / 2 - 1;
-  return item.rangeMin <= raw && raw <= item.rangeMax && low <= raw && raw <= high ? 1 : 0;
+  // Range ends fit 33 bits, so they are exact as doubles.
+  const auto rangeMin = static_cast<double>(item.rangeMin);
+  const auto rangeMax = static_cast<double>(item.rangeMax);
+  return rangeMin <= raw && raw <= rangeMax && low <= raw && raw <= high ? 1 : 0;
 }
 
 }  // namespace pelmora::model
