@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/user_prompt.h"
+#include "scripted_prompt.h"
 #include "update/ip_address_list_dlg.h"
 #include "update_test_support.h"
 
@@ -156,7 +157,7 @@ TEST(IPAddressListTest, TargetsAreMatchedIgnoringCase) {
 
 TEST(IPAddressListDlgTest, SelectTakesTheFirstSelectedRow) {
   Entries saved{{"10.0.0.1", "One"}, {"10.0.0.2", "Two"}, {"10.0.0.3", "Three"}};
-  model::CScriptedPrompt prompt;
+  pelmora::test::CScriptedPrompt prompt;
   CIPAddressListDlg dlg(saved, prompt);
   dlg.OnInitDialog();
   EXPECT_FALSE(dlg.OnSelect({}));
@@ -175,7 +176,7 @@ TEST(IPAddressListDlgTest, SelectTakesTheFirstSelectedRow) {
 
 TEST(IPAddressListDlgTest, RemoveAsksThenDeletesTheSavedEntry) {
   Entries saved{{"host-a", "One"}, {"10.0.0.2", "Two"}, {"HOST-A", "Three"}};
-  model::CScriptedPrompt prompt;
+  pelmora::test::CScriptedPrompt prompt;
   prompt.Push(Answer::kCancel);
   prompt.Push(Answer::kOk);
   CIPAddressListDlg dlg(saved, prompt);

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "model/user_prompt.h"
+#include "scripted_prompt.h"
 #include "update_test_support.h"
 
 namespace pelmora::update {
 namespace {
 
 using model::Answer;
-using model::CScriptedPrompt;
+using pelmora::test::CScriptedPrompt;
 using test::ModelWith;
 using test::ScriptedUi;
 using test::TempCwd;
