@@ -28,6 +28,11 @@ struct LoadCase {
   Entries expected;
 };
 
+// Test names and failure output show the case by its name.
+void PrintTo(const LoadCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class LoadTest : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(LoadTest, ReadsEveryLineIntoTheSavedList) {

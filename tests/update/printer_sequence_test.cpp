@@ -168,6 +168,11 @@ struct ReadFault {
   const char* logLine;
 };
 
+// Test names and failure output show the case by its name.
+void PrintTo(const ReadFault& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class ReadFaultTest : public PrinterSequenceTest,
                       public ::testing::WithParamInterface<ReadFault> {};
 

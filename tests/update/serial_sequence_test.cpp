@@ -134,6 +134,11 @@ struct FaultCase {
   const char* notLogged;
 };
 
+// Test names and failure output show the case by its name.
+void PrintTo(const FaultCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class SerialFaultTest : public SerialSequenceTest,
                         public ::testing::WithParamInterface<FaultCase> {};
 

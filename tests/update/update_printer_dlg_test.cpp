@@ -78,6 +78,11 @@ struct OfferCase {
   std::vector<std::string> offered;
 };
 
+// Test names and failure output show the case by its name.
+void PrintTo(const OfferCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class OfferTest : public UpdatePrinterDlgTest, public ::testing::WithParamInterface<OfferCase> {};
 
 TEST_P(OfferTest, OffersTheModelsUsableConnectionsInItsOrderAndSpelling) {
@@ -250,6 +255,11 @@ struct DispatchCase {
   std::vector<std::string> interfaces;
   bool notFoundShown;
 };
+
+// Test names and failure output show the case by its name.
+void PrintTo(const DispatchCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DispatchTest : public UpdatePrinterDlgTest,
                      public ::testing::WithParamInterface<DispatchCase> {};
