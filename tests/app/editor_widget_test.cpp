@@ -260,25 +260,13 @@ class EditorWidgetTest : public QObject {
     VERIFY_SCRIPT(script);
   }
 
-  void warnsOncePerMoveToAdvancedAndRefusesALockedItem() {
+  void movingToAdvancedWarnsAndShowsItsItems() {
     Window w;
     ModalScript script;
     script.Box(QString::fromUtf8(kAdministrator));
     w.SwitchTo(1);
     VERIFY_SCRIPT(script);
     QCOMPARE(w.List()->model()->rowCount(), 10);
-
-    script.Box(QStringLiteral("This item can't change."));
-    w.Select(QStringLiteral("Busy condition"));
-    w.Button("changeSettingButton")->click();
-    VERIFY_SCRIPT(script);
-    QVERIFY(!w.Button("restoreSettingButton")->isEnabled());
-
-    w.SwitchTo(0);
-    QCOMPARE(w.List()->model()->rowCount(), 9);
-    script.Box(QString::fromUtf8(kAdministrator));
-    w.SwitchTo(1);
-    VERIFY_SCRIPT(script);
   }
 
   void savesAsAfterAnIllegalName() {

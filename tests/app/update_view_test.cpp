@@ -231,18 +231,6 @@ class UpdateViewTest : public QObject {
     QCOMPARE(result, 2);
   }
 
-  void getModeOffersNoNetworkAndSaysGet() {
-    model::CStatDataObj model = ModelWith({"TCP/IP", "serial"});
-    app::CUpdatePrinterDlgView view(nullptr, Options());
-    RunDialog(view, 2, model, [&] {
-      QCOMPARE(view.windowTitle(), QStringLiteral("Get Printer Setting"));
-      QCOMPARE(Child<QPushButton>(&view, "update")->text(), QStringLiteral("Get"));
-      auto* combo = Child<QComboBox>(&view, "connection");
-      QCOMPARE(combo->count(), 1);
-      QCOMPARE(combo->itemText(0), QStringLiteral("serial"));
-    });
-  }
-
   void usbWithoutDriverFallsBack() {
     model::CStatDataObj model = ModelWith({"Serial", "USB"});
     app::CUpdatePrinterDlgView view(nullptr, Options(false));
