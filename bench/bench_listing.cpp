@@ -13,6 +13,7 @@
 
 #include "best_time_reporter.h"
 #include "model/model_file.h"
+#include "scripted_prompt.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ void MakeFolder() {
 
 void BM_ListModels(benchmark::State& state) {
   pelmora::model::CModelFile file;
-  pelmora::model::CScriptedPrompt prompt;
+  pelmora::test::CScriptedPrompt prompt;
   std::vector<pelmora::model::CFileInfo> rows;
   for (auto _ : state) {
     if (file.ListModels(prompt, rows, g_dir.string()) != 1 || rows.size() != kFiles) {

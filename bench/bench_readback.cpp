@@ -29,6 +29,7 @@
 #include "model/user_prompt.h"
 #include "port/serial.h"
 #include "printer_sim.h"
+#include "scripted_prompt.h"
 #include "update/printer_sequence.h"
 #include "update/serial_printer_port.h"
 #include "update/update_printer_dlg.h"
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
   printer.Start();
 
   TimedPort port(printer.DevicePath());
-  model::CScriptedPrompt prompt(model::Answer::kOk);
+  pelmora::test::CScriptedPrompt prompt(model::Answer::kOk);
   QuietUi ui;
   const int result = update::RunGetSequence("Serial", port, {data, prompt, ui, ui});
   printer.Stop();

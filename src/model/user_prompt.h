@@ -3,10 +3,7 @@
 // scripted answers.
 #pragma once
 
-#include <deque>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace pelmora::model {
 
@@ -21,38 +18,6 @@ class IUserPrompt {
   virtual ~IUserPrompt() = default;
   // Shows `text` under `title` with `buttons` and returns the button chosen.
   virtual Answer Ask(std::string_view title, std::string_view text, Buttons buttons) = 0;
-};
-
-// Answers from a script, in order; once the script is used up, every question
-// gets `fallback` (OK boxes always get kOk). Records what was asked.
-class CScriptedPrompt : public IUserPrompt {
- public:
-  struct Asked {
-    std::string title;
-    std::string text;
-    Buttons buttons;
-  };
-
-  explicit CScriptedPrompt(Answer fallback = Answer::kNo) : fallback_(fallback) {}
-  void Push(Answer answer) { script_.push_back(answer); }
-
-  Answer Ask(std::string_view title, std::string_view text, Buttons buttons) override {
-    asked_.push_back({std::string(title), std::string(text), buttons});
-    if (buttons == Buttons::kOk)
-      return Answer::kOk;
-    if (script_.empty())
-      return fallback_;
-    const Answer a = script_.front();
-    script_.pop_front();
-    return a;
-  }
-
-  const std::vector<Asked>& AskedSoFar() const { return asked_; }
-
- private:
-  Answer fallback_;
-  std::deque<Answer> script_;
-  std::vector<Asked> asked_;
 };
 
 }  // namespace pelmora::model

@@ -12,7 +12,6 @@ namespace pelmora::protocol {
 namespace {
 
 constexpr int kConnectTimeoutMs = 3000;
-constexpr double kReplyTimeoutSeconds = 5.0;
 
 struct HttpClose {
   void operator()(http_t* http) const { httpClose(http); }
@@ -35,7 +34,7 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool IsDriverInstalled(const model::CStatDataObj& model) {
+bool IsDriverInstalled(const model::CStatDataObj& model, std::chrono::milliseconds replyBound) {
   const std::string& driver = model.DriverName();
   if (driver.empty())
     return false;
@@ -47,7 +46,7 @@ bool IsDriverInstalled(const model::CStatDataObj& model) {
                                                              kConnectTimeoutMs, nullptr));
   if (!http)
     return false;
-  httpSetTimeout(http.get(), kReplyTimeoutSeconds, nullptr, nullptr);
+  httpSetTimeout(http.get(), std::chrono::duration<double>(replyBound).count(), nullptr, nullptr);
 
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   if (request == nullptr)

@@ -99,7 +99,8 @@ struct UpdatePrinterEnvironment {
     return QueryDefaultBaudRate("COM1");
   };
   // Whether the model's printer driver is in use by a print queue.
-  std::function<bool(const model::CStatDataObj&)> driverInstalled = protocol::IsDriverInstalled;
+  std::function<bool(const model::CStatDataObj&)> driverInstalled =
+      [](const model::CStatDataObj& model) { return protocol::IsDriverInstalled(model); };
 };
 
 // The dialog's state and handlers. The view shows what the getters say after each

@@ -7,17 +7,18 @@
 #include "app/config_dlg.h"
 #include "editor_test_support.h"
 #include "model/user_prompt.h"
+#include "scripted_prompt.h"
 
 namespace pelmora::app {
 namespace {
 
 using model::Answer;
 using model::Buttons;
-using model::CScriptedPrompt;
+using pelmora::test::CScriptedPrompt;
 using test::Cancel;
-using test::EditorFolder;
 using test::Loaded;
 using test::Pick;
+using test::SampleFolder;
 using test::SaveAs;
 using test::ScriptedConfigUi;
 using test::Type;
@@ -55,7 +56,7 @@ class ConfigDlgTest : public ::testing::Test {
   }
   void TearDown() override { EXPECT_EQ(ui_.unscripted, 0) << "a window opened without script"; }
 
-  EditorFolder folder_;
+  SampleFolder folder_;
   CScriptedPrompt prompt_{Answer::kNo};
   ScriptedConfigUi ui_;
   CConfigDlg dlg_{prompt_, ui_};
@@ -160,7 +161,7 @@ TEST_F(ConfigDlgTest, SaveAsCancelledKeepsTheEditsMarkedSoClosingAsks) {
 
   EXPECT_EQ(dlg_.Close(false), 2);  // "No": the window ends without saving
   EXPECT_EQ(Asked("Do you want to save this configuration?"), 1u);
-  EXPECT_EQ(test::ReadAll(folder_ / "setting/front_counter.cfg").find("0000:FE64"),
+  EXPECT_EQ(test::ReadFile(folder_ / "setting/front_counter.cfg").find("0000:FE64"),
             std::string::npos);
 }
 
@@ -196,7 +197,7 @@ TEST_F(ConfigDlgTest, DeclinedOverwriteShowsSaveAsAgainWithTheLastTexts) {
   Open("model/tr210.cfg");
   ui_.changeValue.push_back(Type({"180"}));
   dlg_.ChangeSetting(Row("Print speed"));
-  const std::string before = test::ReadAll(folder_ / "setting/front_counter.cfg");
+  const std::string before = test::ReadFile(folder_ / "setting/front_counter.cfg");
 
   ui_.saveAs.push_back(SaveAs("FRONT_COUNTER.cfg", "Other"));  // exists, ignoring case
   ui_.saveAs.push_back([](CSaveAsDlg& dlg) {
@@ -211,7 +212,7 @@ TEST_F(ConfigDlgTest, DeclinedOverwriteShowsSaveAsAgainWithTheLastTexts) {
   EXPECT_EQ(dlg_.FileName(), "tr210.cfg");
   EXPECT_EQ(dlg_.HeaderText(), "Printer : TAVEN TR-210\nDescription : Receipt");
   EXPECT_TRUE(dlg_.IsModified());
-  EXPECT_EQ(test::ReadAll(folder_ / "setting/front_counter.cfg"), before);
+  EXPECT_EQ(test::ReadFile(folder_ / "setting/front_counter.cfg"), before);
 }
 
 TEST_F(ConfigDlgTest, FailedSaveKeepsTheWindowOpenAndTheEditsMarked) {
@@ -220,7 +221,7 @@ TEST_F(ConfigDlgTest, FailedSaveKeepsTheWindowOpenAndTheEditsMarked) {
   dlg_.ChangeSetting(Row("Print speed"));
   // The settings folder turns into a file: nothing can be written there.
   fs::remove_all(folder_ / "setting");
-  test::WriteAll(folder_ / "setting", "not a folder");
+  test::WriteFile(folder_ / "setting", "not a folder");
 
   EXPECT_FALSE(dlg_.SaveConfiguration());
   EXPECT_TRUE(dlg_.IsModified());
@@ -263,11 +264,11 @@ TEST_F(ConfigDlgTest, UpdateAndGetPrinterSetting) {
 }
 
 TEST_F(ConfigDlgTest, ModelWithoutReadCommandOrAdvancedItems) {
-  std::string text = test::ReadAll(folder_ / "model/tr210.cfg");
+  std::string text = test::ReadFile(folder_ / "model/tr210.cfg");
   text.erase(text.find("GetCmd"), text.find('\n', text.find("GetCmd")) - text.find("GetCmd") + 1);
   const std::size_t advance = text.find("[Advance]");
   text.erase(advance, text.find("[End]", advance) + 6 - advance);
-  test::WriteAll(folder_ / "model/plain.cfg", text);
+  test::WriteFile(folder_ / "model/plain.cfg", text);
   Open("model/plain.cfg");
   EXPECT_FALSE(dlg_.HasGetPrinterSetting());
   EXPECT_FALSE(dlg_.HasAdvancedPage());

@@ -8,13 +8,14 @@
 #include "editor_test_support.h"
 #include "model/item_text.h"
 #include "model/user_prompt.h"
+#include "scripted_prompt.h"
 
 namespace pelmora::app {
 namespace {
 
-using model::CScriptedPrompt;
-using test::EditorFolder;
+using pelmora::test::CScriptedPrompt;
 using test::Loaded;
+using test::SampleFolder;
 
 TEST(StripUnitTest, KeepsTheNumberBeforeTheUnit) {
   const struct {
@@ -44,7 +45,7 @@ class ChangeDlgTest : public ::testing::Test {
                               loaded_.model.Items(page)[static_cast<std::size_t>(Row(page, name))]);
   }
 
-  EditorFolder folder_;
+  SampleFolder folder_;
   Loaded loaded_;
   CScriptedPrompt prompt_;
 };

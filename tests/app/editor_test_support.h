@@ -1,58 +1,18 @@
-// Shared by the configuration-window tests: a scratch copy of the sample
-// working folder, a loaded configuration, and a scripted IConfigUi.
+// Shared by the configuration-window tests: a loaded configuration and a scripted
+// IConfigUi.
 #pragma once
 
-#include <stdlib.h>
-
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/config_dlg.h"
 #include "model/model_file.h"
 #include "model/stat_data_obj.h"
+#include "shell_test_support.h"
 
 namespace pelmora::app::test {
-
-namespace fs = std::filesystem;
-
-// A temporary copy of examples/ (model/, setting/, the help file), removed
-// with its contents.
-class EditorFolder {
- public:
-  EditorFolder() {
-    std::string pattern = (fs::temp_directory_path() / "pelmora-editor-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr)
-      path_ = pattern;
-    std::error_code error;
-    fs::copy(PELMORA_EXAMPLES_DIR, path_, fs::copy_options::recursive, error);
-  }
-  ~EditorFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  EditorFolder(const EditorFolder&) = delete;
-  EditorFolder& operator=(const EditorFolder&) = delete;
-
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteAll(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 // A model or configuration loaded as the start dialog loads it.
 struct Loaded {

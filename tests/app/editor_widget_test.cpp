@@ -23,17 +23,17 @@
 #include "app/config_dlg_view.h"
 #include "app/print_setting_list_view.h"
 #include "app/qt_prompt.h"
-#include "editor_modal_script.h"
 #include "editor_test_support.h"
 #include "protocol/command_stream.h"
+#include "qt/modal_script.h"
 #include "test_ports.h"
 
 namespace pelmora::app {
 namespace {
 
-using test::EditorFolder;
+using pelmora::test::ModalScript;
 using test::Loaded;
-using test::ModalScript;
+using test::SampleFolder;
 
 constexpr const char* kAdministrator = "Configuration should be changed by administrator only";
 
@@ -43,7 +43,7 @@ QString Q(const std::string& text) {
 
 // One configuration window shown (not modally) over a file of a scratch folder.
 struct Window {
-  EditorFolder folder;
+  SampleFolder folder;
   std::unique_ptr<Loaded> loaded;
   CConfigDlgView view{nullptr};
 
@@ -174,7 +174,7 @@ class EditorWidgetTest : public QObject {
     ModalScript script;
     script.Expect("pelmora::app::CChangeValueDlgView", TypeAndEnter(QStringLiteral("300")))
         .Box(QStringLiteral("This value is out of range."))
-        .Expect("pelmora::app::CChangeValueDlgView", [](QWidget* d) {
+        .Again("pelmora::app::CChangeValueDlgView", [](QWidget* d) {
           // The refused text stays for correction.
           QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("valueEdit"))->text(),
                    QStringLiteral("300"));
@@ -260,25 +260,13 @@ class EditorWidgetTest : public QObject {
     VERIFY_SCRIPT(script);
   }
 
-  void warnsOncePerMoveToAdvancedAndRefusesALockedItem() {
+  void movingToAdvancedWarnsAndShowsItsItems() {
     Window w;
     ModalScript script;
     script.Box(QString::fromUtf8(kAdministrator));
     w.SwitchTo(1);
     VERIFY_SCRIPT(script);
     QCOMPARE(w.List()->model()->rowCount(), 10);
-
-    script.Box(QStringLiteral("This item can't change."));
-    w.Select(QStringLiteral("Busy condition"));
-    w.Button("changeSettingButton")->click();
-    VERIFY_SCRIPT(script);
-    QVERIFY(!w.Button("restoreSettingButton")->isEnabled());
-
-    w.SwitchTo(0);
-    QCOMPARE(w.List()->model()->rowCount(), 9);
-    script.Box(QString::fromUtf8(kAdministrator));
-    w.SwitchTo(1);
-    VERIFY_SCRIPT(script);
   }
 
   void savesAsAfterAnIllegalName() {
@@ -294,7 +282,7 @@ class EditorWidgetTest : public QObject {
                   Click(d, "saveButton");
                 })
         .Box(QStringLiteral("File name is illegal."))
-        .Expect("pelmora::app::CSaveAsDlgView", [](QWidget* d) {
+        .Again("pelmora::app::CSaveAsDlgView", [](QWidget* d) {
           SetText(d, "fileNameEdit", QStringLiteral("front desk.cfg"));
           SetText(d, "descriptionEdit", QStringLiteral("Front \"desk\""));
           Click(d, "saveButton");
@@ -346,7 +334,7 @@ class EditorWidgetTest : public QObject {
   }
 
   void runConfigDlgReturnsTheWayItClosed() {
-    EditorFolder folder;
+    SampleFolder folder;
     Loaded loaded(folder / "model/tr210.cfg");
     for (const char* way : {"exitAction", "closeAction"}) {
       ModalScript script;
@@ -378,10 +366,10 @@ class EditorWidgetTest : public QObject {
     w.Button("createBinaryFileButton")->click();
     VERIFY_SCRIPT(script);
     const std::vector<std::uint8_t> stream = protocol::BuildCommandStream(w.loaded->model);
-    QCOMPARE(test::ReadAll(w.folder / "till.bin"), std::string(stream.begin(), stream.end()));
+    QCOMPARE(test::ReadFile(w.folder / "till.bin"), std::string(stream.begin(), stream.end()));
 
     // An existing file is replaced only after the question, and then from the start.
-    test::WriteAll(w.folder / "till.bin", std::string(4096, 'x'));
+    test::WriteFile(w.folder / "till.bin", std::string(4096, 'x'));
     script
         .Expect(
             "QFileDialog",
@@ -394,7 +382,7 @@ class EditorWidgetTest : public QObject {
         });
     w.Action("createBinaryFileAction")->trigger();
     VERIFY_SCRIPT(script);
-    QCOMPARE(test::ReadAll(w.folder / "till.bin"), std::string(stream.begin(), stream.end()));
+    QCOMPARE(test::ReadFile(w.folder / "till.bin"), std::string(stream.begin(), stream.end()));
     QVERIFY(!w.Button("restoreSettingButton")->isEnabled());
   }
 
@@ -458,10 +446,10 @@ class EditorWidgetTest : public QObject {
     QVERIFY(!entry->isEnabled());
 
     // A model without a read command has no Get Printer Setting at all.
-    std::string text = test::ReadAll(w.folder / "model/tr210.cfg");
+    std::string text = test::ReadFile(w.folder / "model/tr210.cfg");
     const std::size_t at = text.find("GetCmd");
     text.erase(at, text.find('\n', at) + 1 - at);
-    test::WriteAll(w.folder / "model/noread.cfg", text);
+    test::WriteFile(w.folder / "model/noread.cfg", text);
     Loaded noread(w.folder / "model/noread.cfg");
     CConfigDlgView view(nullptr);
     view.Start(1, noread.model, noread.file, "noread.cfg", "TAVEN TR-210", "", w.folder.Path());

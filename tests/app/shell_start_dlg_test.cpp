@@ -7,6 +7,7 @@
 
 #include "app/start_dlg.h"
 #include "model/user_prompt.h"
+#include "scripted_prompt.h"
 #include "shell_test_support.h"
 #include "update/app_state.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using model::Buttons;
-using model::CScriptedPrompt;
+using pelmora::test::CScriptedPrompt;
 using test::DefinitionText;
 using test::SampleFolder;
 using test::WriteFile;

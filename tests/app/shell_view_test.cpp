@@ -2,7 +2,6 @@
 // on the offscreen platform; and the program's start and end.
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -20,6 +19,7 @@
 #include "app/about_help.h"
 #include "app/screenshot.h"
 #include "app/start_dlg_view.h"
+#include "qt/modal_script.h"
 #include "shell_test_support.h"
 
 using pelmora::app::CStartDlg;
@@ -28,29 +28,7 @@ namespace test = pelmora::app::test;
 
 namespace {
 
-// Calls `handle` on the next modal window that opens within five seconds,
-// from inside that window's event loop; a window `handle` leaves open is
-// closed, so a test fails instead of hanging. The watch ends with the
-// returned object, so it cannot outlive the test's variables.
-std::unique_ptr<QTimer> OnNextModal(std::function<void(QWidget*)> handle) {
-  auto timer = std::make_unique<QTimer>();
-  auto clock = std::make_shared<QElapsedTimer>();
-  clock->start();
-  QTimer* t = timer.get();
-  QObject::connect(t, &QTimer::timeout, [t, clock, handle] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr && clock->elapsed() < 5000)
-      return;
-    t->stop();
-    if (modal == nullptr)
-      return;
-    handle(modal);
-    if (QApplication::activeModalWidget() == modal)
-      modal->close();
-  });
-  t->start(10);
-  return timer;
-}
+using pelmora::test::WhenModal;
 
 // A user's double-click: the press that selects the row, then the double-click.
 void DoubleClick(QTreeWidget* list, int row) {
@@ -264,9 +242,8 @@ class ShellViewTest : public QObject {
     std::filesystem::remove_all(f.folder / "model");
     QString title, text;
     QMessageBox::StandardButtons buttons;
-    const auto watch = OnNextModal([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      QVERIFY(box != nullptr);
+    QObject scope;
+    WhenModal<QMessageBox>(&scope, [&](QMessageBox* box) {
       title = box->windowTitle();
       text = box->text();
       buttons = box->standardButtons();
@@ -287,7 +264,8 @@ class ShellViewTest : public QObject {
     f.Click("OK");
     QString title;
     bool minimised = false;
-    const auto watch = OnNextModal([&](QWidget* modal) {
+    QObject scope;
+    WhenModal<QWidget>(&scope, [&](QWidget* modal) {
       title = modal->windowTitle();
       minimised = f.view->isMinimized();
       modal->close();
@@ -310,7 +288,8 @@ class ShellViewTest : public QObject {
 
     QString title;
     bool product = false;
-    const auto watch = OnNextModal([&](QWidget* modal) {
+    QObject scope;
+    WhenModal<QWidget>(&scope, [&](QWidget* modal) {
       title = modal->windowTitle();
       product = Find<QLabel>(modal, "Pelmora Version 1.30") != nullptr;
       QPushButton* ok = Find<QPushButton>(modal, "OK");

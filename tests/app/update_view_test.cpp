@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +23,7 @@
 #include "app/progress_dlg_view.h"
 #include "app/update_printer_dlg_view.h"
 #include "app/warning_dlg_view.h"
+#include "qt/modal_script.h"
 #include "test_ports.h"
 #include "update/app_state.h"
 
@@ -33,35 +33,14 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 
-// Owns the timers of WhenModal for one test, so none outlives it.
+// Owns the watches of WhenModal for one test, so none outlives it.
 QObject* g_testScope = nullptr;
 
-// Runs `act` on the next modal window of type T once it is up; gives up after
-// kWaitMs, noting that in `missed`.
-template <class T>
-void WhenModal(std::function<void(T*)> act, bool* missed = nullptr) {
-  auto* timer = new QTimer(g_testScope);
-  auto clock = std::make_shared<QElapsedTimer>();
-  clock->start();
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [=] {
-    T* window = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (window == nullptr && clock->elapsed() < kWaitMs)
-      return;
-    timer->stop();
-    timer->deleteLater();
-    if (window != nullptr) {
-      act(window);
-    } else if (missed != nullptr) {
-      *missed = true;
-    }
-  });
-  timer->start();
-}
+using pelmora::test::WhenModal;
 
 // Closes the next message box with `button`, noting its title and text.
 void AnswerMessageBox(QStringList* seen, QMessageBox::StandardButton button = QMessageBox::Ok) {
-  WhenModal<QMessageBox>([=](QMessageBox* box) {
+  WhenModal<QMessageBox>(g_testScope, [=](QMessageBox* box) {
     seen->append(box->windowTitle() + QStringLiteral(": ") + box->text());
     box->button(button)->click();
   });
@@ -252,18 +231,6 @@ class UpdateViewTest : public QObject {
     QCOMPARE(result, 2);
   }
 
-  void getModeOffersNoNetworkAndSaysGet() {
-    model::CStatDataObj model = ModelWith({"TCP/IP", "serial"});
-    app::CUpdatePrinterDlgView view(nullptr, Options());
-    RunDialog(view, 2, model, [&] {
-      QCOMPARE(view.windowTitle(), QStringLiteral("Get Printer Setting"));
-      QCOMPARE(Child<QPushButton>(&view, "update")->text(), QStringLiteral("Get"));
-      auto* combo = Child<QComboBox>(&view, "connection");
-      QCOMPARE(combo->count(), 1);
-      QCOMPARE(combo->itemText(0), QStringLiteral("serial"));
-    });
-  }
-
   void usbWithoutDriverFallsBack() {
     model::CStatDataObj model = ModelWith({"Serial", "USB"});
     app::CUpdatePrinterDlgView view(nullptr, Options(false));
@@ -372,7 +339,7 @@ class UpdateViewTest : public QObject {
       QCOMPARE(Rows(list), QStringList{"10.0.0.2|Back office"});
 
       // Browse: pick the second saved printer.
-      WhenModal<app::CIPAddressListDlgView>([](app::CIPAddressListDlgView* dlg) {
+      WhenModal<app::CIPAddressListDlgView>(g_testScope, [](app::CIPAddressListDlgView* dlg) {
         auto* savedList = Child<QTreeWidget>(dlg, "savedList");
         QCOMPARE(Rows(savedList), (QStringList{"10.0.0.5|Saved five", "10.0.0.6|Saved six"}));
         Click(dlg, "select");  // nothing selected: stays open
@@ -385,7 +352,7 @@ class UpdateViewTest : public QObject {
 
       // Browse and Back adds nothing.
       WhenModal<app::CIPAddressListDlgView>(
-          [](app::CIPAddressListDlgView* dlg) { Click(dlg, "back"); });
+          g_testScope, [](app::CIPAddressListDlgView* dlg) { Click(dlg, "back"); });
       Click(&view, "browse");
       QCOMPARE(list->topLevelItemCount(), 2);
       Settle();
@@ -411,6 +378,7 @@ class UpdateViewTest : public QObject {
       update::CWarningDlg logic;
       bool missed = false;
       WhenModal<app::CWarningDlgView>(
+          g_testScope,
           [&](app::CWarningDlgView* dlg) {
             QCOMPARE(dlg->windowTitle(), QStringLiteral("Warning"));
             QCOMPARE(Child<QCheckBox>(dlg, "dontDisplay")->isVisible(), c.checkShown);
@@ -442,7 +410,7 @@ class UpdateViewTest : public QObject {
 
   void dontDisplayAgainSuppressesTheWarning() {
     app::CQtWarningUi ui(nullptr);
-    WhenModal<app::CWarningDlgView>([](app::CWarningDlgView* dlg) {
+    WhenModal<app::CWarningDlgView>(g_testScope, [](app::CWarningDlgView* dlg) {
       QTest::mouseClick(Child<QCheckBox>(dlg, "dontDisplay"), Qt::LeftButton);
       Click(dlg, "no");
     });
@@ -452,7 +420,8 @@ class UpdateViewTest : public QObject {
     QCOMPARE(update::ConfirmWithoutDeviceId(ui, 0), update::kWarningNotShown);
 
     update::NoWarningFlag() = false;
-    WhenModal<app::CWarningDlgView>([](app::CWarningDlgView* dlg) { Click(dlg, "yes"); });
+    WhenModal<app::CWarningDlgView>(g_testScope,
+                                    [](app::CWarningDlgView* dlg) { Click(dlg, "yes"); });
     QCOMPARE(update::ConfirmWithoutDeviceId(ui, 0), 6);
     QVERIFY(!update::NoWarningFlag());
   }

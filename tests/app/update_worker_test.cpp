@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,6 +23,7 @@
 #include "app/warning_dlg_view.h"
 #include "model/model_file.h"
 #include "model/stat_data_obj.h"
+#include "qt/modal_script.h"
 #include "sim_process.h"
 #include "test_ports.h"
 #include "update/app_state.h"
@@ -89,23 +89,7 @@ class Ticker {
   QTimer timer_;
 };
 
-// Runs `act` on the next modal window of type T once it is up (gives up after kWaitMs).
-template <class T>
-void WhenModal(QObject* scope, std::function<void(T*)> act) {
-  auto* timer = new QTimer(scope);
-  auto clock = std::make_shared<QElapsedTimer>();
-  clock->start();
-  QObject::connect(timer, &QTimer::timeout, [=] {
-    T* window = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (window == nullptr && clock->elapsed() < kWaitMs)
-      return;
-    timer->stop();
-    timer->deleteLater();
-    if (window != nullptr)
-      act(window);
-  });
-  timer->start(5);
-}
+using pelmora::test::WhenModal;
 
 // Counts the paint events of a widget.
 class PaintCounter : public QObject {

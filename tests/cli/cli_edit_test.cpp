@@ -9,14 +9,7 @@ using namespace cli_test;
 // A private copy of the sample working folder, removed afterwards.
 class CliEdit : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("pelmora-cli-edit-" + std::to_string(getpid()) + "-" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::copy(kSourceDir / "examples", dir_, fs::copy_options::recursive);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { fs::copy(kSourceDir / "examples", dir_, fs::copy_options::recursive); }
 
   std::string Model() const { return (dir_ / "model" / "tr210.cfg").string(); }
   std::string Setting(const std::string& name) const { return (dir_ / "setting" / name).string(); }
@@ -25,7 +18,8 @@ class CliEdit : public testing::Test {
     return args;
   }
 
-  fs::path dir_;
+  pelmora::test::TempDir tmp_;
+  fs::path dir_ = tmp_.Path();
 };
 
 TEST_F(CliEdit, ListsModelsAndSettingsInListingOrder) {
@@ -88,8 +82,8 @@ TEST_F(CliEdit, SavedConfigurationLoadsWithTheEdits) {
 
   // The model's lines, comments included, come first and in order; only the
   // description and the appended data block differ.
-  std::istringstream model(ReadWholeFile(Model()));
-  std::istringstream saved(ReadWholeFile(Setting("Shop.cfg")));
+  std::istringstream model(ReadFile(Model()));
+  std::istringstream saved(ReadFile(Setting("Shop.cfg")));
   std::string a, b;
   while (std::getline(model, a)) {
     ASSERT_TRUE(std::getline(saved, b));
@@ -117,11 +111,11 @@ TEST_F(CliEdit, SaveNameIsCheckedAndAnExistingOneNeedsOverwrite) {
     args.insert(args.end(), extra.begin(), extra.end());
     return RunCli(Edit(args));
   };
-  const std::string before = ReadWholeFile(Setting("front_counter.cfg"));
+  const std::string before = ReadFile(Setting("front_counter.cfg"));
   const RunResult refused = save({});
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.err, "The same file already exists.\n");
-  EXPECT_EQ(ReadWholeFile(Setting("front_counter.cfg")), before);
+  EXPECT_EQ(ReadFile(Setting("front_counter.cfg")), before);
 
   const RunResult replaced = save({"--overwrite"});
   EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
@@ -136,8 +130,8 @@ TEST_F(CliEdit, BinaryFileIsTheSameStreamEverywhere) {
   const std::string edited = (dir_ / "edited.bin").string();
   ASSERT_EQ(RunCli({"bin", Setting("front_counter.cfg"), direct}).exitCode, 0);
   ASSERT_EQ(RunCli({"edit", Setting("front_counter.cfg"), "--bin", edited}).exitCode, 0);
-  const std::string bytes = ReadWholeFile(direct);
-  EXPECT_EQ(bytes, ReadWholeFile(edited));
+  const std::string bytes = ReadFile(direct);
+  EXPECT_EQ(bytes, ReadFile(edited));
   ASSERT_GT(bytes.size(), 5u);
   const RunResult toStdout = RunCli({"bin", Setting("front_counter.cfg"), "-"});
   EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err;

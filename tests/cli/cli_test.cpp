@@ -67,7 +67,7 @@ TEST_P(WellFormedFile, CheckPrintsNothing) {
 TEST_P(WellFormedFile, ShowMatchesGolden) {
   const fs::path golden = kDataDir / (GetParam().stem().string() + ".show");
   ASSERT_TRUE(fs::exists(golden)) << "no golden file " << golden;
-  const std::string expected = ReadWholeFile(golden);
+  const std::string expected = ReadFile(golden);
   for (const auto& env :
        std::vector<std::vector<std::string>>{{}, {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"}}) {
     SCOPED_TRACE(env.empty() ? "inherited locale" : env.front());

@@ -9,12 +9,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "test_support.h"
 
 extern char** environ;
 
@@ -31,10 +31,8 @@ struct RunResult {
   std::string err;
 };
 
-inline std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using pelmora::test::ReadFile;
+using pelmora::test::WriteFile;
 
 // Runs pelmora-cli with `args` and `extraEnv` added to the environment. Output
 // goes to temporary files rather than pipes, so a chatty child cannot block.
@@ -96,8 +94,8 @@ inline RunResult RunCli(const std::vector<std::string>& args,
       ADD_FAILURE() << "pelmora-cli did not exit normally (status " << status << ")";
     }
   }
-  result.out = ReadWholeFile(outName);
-  result.err = ReadWholeFile(errName);
+  result.out = ReadFile(outName);
+  result.err = ReadFile(errName);
   fs::remove(outName);
   fs::remove(errName);
   return result;

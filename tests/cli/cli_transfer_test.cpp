@@ -23,17 +23,10 @@ const std::string kNotFound = "Printer not found. Check printer description or c
 class CliTransfer : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("pelmora-cli-transfer-" + std::to_string(getpid()) + "-" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     fs::create_directories(dir_ / "setting");
-    std::ofstream(dir_ / "pelmora.conf") << "[Log]\nLOG = 1\n";
+    WriteFile(dir_ / "pelmora.conf", "[Log]\nLOG = 1\n");
   }
-  void TearDown() override {
-    sim_.Stop();
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { sim_.Stop(); }
 
   void StartSim(std::vector<std::string> args = {}, const std::string& model = kTs5) {
     args.insert(args.begin(), {model, "--dump", Dump()});
@@ -47,9 +40,10 @@ class CliTransfer : public testing::Test {
                   whileRunning);
   }
   std::string Settings() const { return (dir_ / "pelmora.conf").string(); }
-  std::string Log() const { return ReadWholeFile(dir_ / "pelmora" / "VORSETTA.LOG"); }
+  std::string Log() const { return ReadFile(dir_ / "pelmora" / "VORSETTA.LOG"); }
 
-  fs::path dir_;
+  pelmora::test::TempDir tmp_;
+  fs::path dir_ = tmp_.Path();
   pelmora::sim::CSimProcess sim_;
 };
 
@@ -133,7 +127,7 @@ TEST_F(CliTransfer, AReadBackThatStopsOnAnErrorFailsAndSavesNothing) {
 }
 
 TEST_F(CliTransfer, AnUnusableSettingsFileIsReportedAndNoPortIsGuessed) {
-  std::ofstream(Settings()) << "[Ports]\nCOM1 = ttyS0\n";
+  WriteFile(Settings(), "[Ports]\nCOM1 = ttyS0\n");
   const std::string problem = "The settings file " + Settings() +
                               " maps COM1 to a relative path (ttyS0). None of its settings "
                               "are used.";
@@ -145,10 +139,10 @@ TEST_F(CliTransfer, AnUnusableSettingsFileIsReportedAndNoPortIsGuessed) {
 
 TEST_F(CliTransfer, ASignalEndsTheRunAndReleasesThePort) {
   // A read wait of a minute per byte: the signal comes while the program waits.
-  std::string model = ReadWholeFile(kTs5);
+  std::string model = ReadFile(kTs5);
   model.replace(model.find("ReadWait2 = 5"), 13, "ReadWait2 = 60000");
   const std::string slow = (dir_ / "slow.cfg").string();
-  std::ofstream(slow) << model;
+  WriteFile(slow, model);
   StartSim();
   for (const auto& [signal, exitCode] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
     const RunResult got =

@@ -8,7 +8,7 @@
 #include <regex>
 #include <string>
 
-#include "port_test_support.h"
+#include "test_support.h"
 
 namespace pelmora::log {
 namespace {
@@ -171,7 +171,7 @@ TEST_F(DebugLogTest, NewFileAndFoldersAreOwnerOnlyWhateverTheUmask) {
 
 TEST(DebugLogPath, RelativeStateHomeFallsBackToHome) {
   TempDir home;
-  ScopedEnv homeVar("HOME", home.path().string());
+  ScopedEnv homeVar("HOME", home.Path());
   for (const char* xdg : {"relative/state", ""}) {
     ScopedEnv xdgVar("XDG_STATE_HOME", std::string(xdg));
     EXPECT_EQ(LogFilePath(), home / ".local/state/pelmora/VORSETTA.LOG") << xdg;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "port_test_support.h"
+#include "test_support.h"
 
 namespace pelmora::log {
 namespace {
@@ -100,7 +100,7 @@ TEST(IniFile, LoadReadsRegularFilesOnly) {
   EXPECT_EQ(ini->GetInt("Printer", "ReadWait2", 50), 50U);
 
   EXPECT_FALSE(CIniFile::Load(dir / "missing.cfg"));
-  EXPECT_FALSE(CIniFile::Load(dir.path().string()));
+  EXPECT_FALSE(CIniFile::Load(dir.Path()));
   const std::string large = dir / "large.cfg";
   test::WriteFile(large, std::string(CIniFile::kMaxFileSize + 1, '\n'));
   EXPECT_FALSE(CIniFile::Load(large));

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "port_test_support.h"
+#include "test_support.h"
 
 namespace pelmora::log {
 namespace {
@@ -95,9 +95,9 @@ TEST(Settings, AFileThatCannotBeUsedIsNamedAndNotUsed) {
   TempDir dir;
   EXPECT_EQ(CSettings::LoadFrom(dir / "missing.conf").Problem(), "");  // defaults, silently
   EXPECT_EQ(CSettings::LoadFrom(dir / "missing.conf").PortDevice("COM1"), "/dev/ttyS0");
-  EXPECT_EQ(CSettings::LoadFrom(dir.path().string()).Problem(),
-            "The settings file " + dir.path().string() +
-                " is not a regular file. None of its settings are used.");
+  EXPECT_EQ(
+      CSettings::LoadFrom(dir.Path()).Problem(),
+      "The settings file " + dir.Path() + " is not a regular file. None of its settings are used.");
 }
 
 TEST(Settings, PathComesFromTheEnvironment) {

@@ -8,10 +8,12 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "model_test_support.h"
+#include "scripted_prompt.h"
 
 namespace pelmora::model::test {
 namespace {

@@ -1,47 +1,22 @@
-// Helpers shared by the model-layer tests: a scratch folder, a minimal valid
-// definition file whose parts each test row can replace, and a loader.
+// Helpers shared by the model-layer tests: a minimal valid definition file whose parts each test
+// row can replace, and a loader.
 #pragma once
-
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "model/model_file.h"
 #include "model/result_codes.h"
 #include "model/stat_data_obj.h"
+#include "scripted_prompt.h"
+#include "test_support.h"
 
 namespace pelmora::model::test {
 
-// A fresh directory under the system's temporary folder, removed on destruction.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pelmora-model-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : std::string{};
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& Path() const { return path_; }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string file = path_ + "/" + name;
-    std::ofstream(file, std::ios::binary) << bytes;
-    return file;
-  }
-
- private:
-  std::string path_;
-};
+using pelmora::test::CScriptedPrompt;
+using pelmora::test::TempDir;
 
 // A definition file that loads with result 1. Each part can be replaced; the
 // section lines around `standard`, `defaults` and `mask` are added by Text().

@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <iterator>
@@ -29,6 +30,7 @@
 #include "model/item_text.h"
 #include "model/user_prompt.h"
 #include "model_test_support.h"
+#include "scripted_prompt.h"
 
 namespace pelmora::model::test {
 namespace {

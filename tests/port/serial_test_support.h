@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "log/debug_log.h"
-#include "port_test_support.h"
 #include "sim_process.h"
+#include "test_support.h"
 
 namespace pelmora::port::test {
 
@@ -65,11 +65,11 @@ class ScratchLog {
   ScratchLog(const ScratchLog&) = delete;
   ScratchLog& operator=(const ScratchLog&) = delete;
 
-  std::string Text() const { return log::test::ReadFile(path_); }
-  void Clear() const { log::test::WriteFile(path_, ""); }
+  std::string Text() const { return pelmora::test::ReadFile(path_); }
+  void Clear() const { pelmora::test::WriteFile(path_, ""); }
 
  private:
-  log::test::TempDir dir_;
+  pelmora::test::TempDir dir_;
   std::string path_ = dir_ / "VORSETTA.LOG";
 };
 
@@ -103,7 +103,7 @@ class SimPeer {
   }
 
  private:
-  log::test::TempDir dir_;
+  pelmora::test::TempDir dir_;
   std::string dumpPath_ = dir_ / "memory.txt";
   sim::CSimProcess process_;
   bool started_ = false;

@@ -186,21 +186,10 @@ TEST(CommandStreamTest, LoggedWalkMatchesMakeWriteCommand) {
 
 class BinaryFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pelmora-bin-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  static Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
+  static Bytes ReadFile(const std::string& path) { return Text(pelmora::test::ReadFile(path)); }
 
-  std::string dir_;
+  pelmora::test::TempDir folder_;
+  const std::string& dir_ = folder_.Path();
 };
 
 TEST_F(BinaryFileTest, ReplacesTheFileWithTheStream) {

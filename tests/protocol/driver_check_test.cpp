@@ -268,7 +268,7 @@ TEST_F(DriverCheckTest, ServerThatDoesNotAnswer) {
   const int fd = BoundSocket(mute, true);
   ASSERT_GE(fd, 0);
   UseServer(mute);
-  EXPECT_FALSE(IsDriverInstalled(WithDriver("TAVEN TP-9 Driver")));
+  EXPECT_FALSE(IsDriverInstalled(WithDriver("TAVEN TP-9 Driver"), std::chrono::milliseconds(200)));
   ::close(fd);
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +17,7 @@
 
 #include "log/debug_log.h"
 #include "model/stat_data_obj.h"
+#include "test_support.h"
 
 namespace pelmora::protocol::test {
 
@@ -40,20 +40,7 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-// "0000: 10 20 23 01 45", 16 bytes a line.
-inline std::string HexDump(std::span<const std::uint8_t> bytes) {
-  std::string out;
-  char buf[24];
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i % 16 == 0) {
-      std::snprintf(buf, sizeof buf, "%s%04zX:", i == 0 ? "" : "\n", i);
-      out += buf;
-    }
-    std::snprintf(buf, sizeof buf, " %02X", unsigned{bytes[i]});
-    out += buf;
-  }
-  return out.empty() ? "(no bytes)" : out;
-}
+using pelmora::test::HexDump;
 
 // Byte-for-byte equality; on a mismatch, both sides as hex dumps and the first offset
 // that differs.
@@ -96,10 +83,7 @@ class ScratchLog {
   static constexpr std::uint32_t kStamp = 52331;
 
   ScratchLog() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pelmora-protocol-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data()) ? pattern : std::string{};
-    log::SetLogFilePath(dir_ + "/VORSETTA.LOG");
+    log::SetLogFilePath(dir_ / "VORSETTA.LOG");
     log::SetTickSource([] { return kStamp; });
     log::EnableLog(true);
   }
@@ -107,15 +91,13 @@ class ScratchLog {
     log::EnableLog(false);
     log::SetTickSource(nullptr);
     log::SetLogFilePath({});
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
   }
   ScratchLog(const ScratchLog&) = delete;
   ScratchLog& operator=(const ScratchLog&) = delete;
 
   // The lines written so far, each without its line end, and forgets them.
   std::vector<std::string> TakeLines() {
-    const std::string path = dir_ + "/VORSETTA.LOG";
+    const std::string path = dir_ / "VORSETTA.LOG";
     std::ifstream in(path, std::ios::binary);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
@@ -129,7 +111,7 @@ class ScratchLog {
   }
 
  private:
-  std::string dir_;
+  pelmora::test::TempDir dir_;
 };
 
 }  // namespace pelmora::protocol::test

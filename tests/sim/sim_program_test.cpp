@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "model/model_file.h"
-#include "port_test_support.h"
 #include "printer_sim.h"
 #include "sim_options.h"
 #include "sim_process.h"
+#include "test_support.h"
 
 namespace pelmora::sim {
 namespace {
@@ -30,7 +30,7 @@ using Bytes = std::vector<std::uint8_t>;
 const std::string kProgram = PELMORA_PRINTER_SIM;
 const std::string kTr210 = std::string(PELMORA_SOURCE_DIR) + "/examples/model/tr210.cfg";
 
-using log::test::TempDir;
+using pelmora::test::TempDir;
 
 // A host end of the line: raw, and a read that collects until `end` arrives or 2 s pass.
 class Host {

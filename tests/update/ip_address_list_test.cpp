@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/user_prompt.h"
+#include "scripted_prompt.h"
 #include "update/ip_address_list_dlg.h"
 #include "update_test_support.h"
 
@@ -26,6 +27,11 @@ struct LoadCase {
   std::string file;
   Entries expected;
 };
+
+// Test names and failure output show the case by its name.
+void PrintTo(const LoadCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LoadTest : public ::testing::TestWithParam<LoadCase> {};
 
@@ -156,7 +162,7 @@ TEST(IPAddressListTest, TargetsAreMatchedIgnoringCase) {
 
 TEST(IPAddressListDlgTest, SelectTakesTheFirstSelectedRow) {
   Entries saved{{"10.0.0.1", "One"}, {"10.0.0.2", "Two"}, {"10.0.0.3", "Three"}};
-  model::CScriptedPrompt prompt;
+  pelmora::test::CScriptedPrompt prompt;
   CIPAddressListDlg dlg(saved, prompt);
   dlg.OnInitDialog();
   EXPECT_FALSE(dlg.OnSelect({}));
@@ -175,7 +181,7 @@ TEST(IPAddressListDlgTest, SelectTakesTheFirstSelectedRow) {
 
 TEST(IPAddressListDlgTest, RemoveAsksThenDeletesTheSavedEntry) {
   Entries saved{{"host-a", "One"}, {"10.0.0.2", "Two"}, {"HOST-A", "Three"}};
-  model::CScriptedPrompt prompt;
+  pelmora::test::CScriptedPrompt prompt;
   prompt.Push(Answer::kCancel);
   prompt.Push(Answer::kOk);
   CIPAddressListDlg dlg(saved, prompt);

@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "port_test_support.h"
+#include "scripted_prompt.h"
 #include "sequence_test_support.h"
 #include "sim_connection.h"
 #include "sim_printer.h"
+#include "test_support.h"
 #include "update/update_printer_dlg.h"
 #include "update_test_support.h"
 
@@ -79,7 +80,7 @@ class FakePort final : public IPrinterPort {
 };
 
 // Records whether the progress window was closed when an error was shown.
-class ProbingPrompt final : public model::CScriptedPrompt {
+class ProbingPrompt final : public pelmora::test::CScriptedPrompt {
  public:
   explicit ProbingPrompt(test::ScriptedUi& ui) : CScriptedPrompt(Answer::kOk), ui_(ui) {}
   Answer Ask(std::string_view title, std::string_view text, model::Buttons buttons) override {
@@ -167,6 +168,11 @@ struct ReadFault {
   const char* logLine;
 };
 
+// Test names and failure output show the case by its name.
+void PrintTo(const ReadFault& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class ReadFaultTest : public PrinterSequenceTest,
                       public ::testing::WithParamInterface<ReadFault> {};
 
@@ -245,7 +251,7 @@ TEST_F(PrinterSequenceTest, EveryDeviceIsTriedUntilOneIsTheModel) {
 }
 
 TEST(ReadWaitTest, ComesFromSectionPrinterWith50ForNothingZeroOrNegative) {
-  log::test::TempDir dir;
+  pelmora::test::TempDir dir;
   struct Case {
     const char* text;
     std::uint32_t wait;
@@ -262,7 +268,7 @@ TEST(ReadWaitTest, ComesFromSectionPrinterWith50ForNothingZeroOrNegative) {
       {"[Printer]\nReadWait2 = 0xFFFFFFFF\n", 50},
   };
   for (const Case& c : cases) {
-    log::test::WriteFile(dir / "m.cfg", c.text);
+    pelmora::test::WriteFile(dir / "m.cfg", c.text);
     EXPECT_EQ(ReadWaitMs(dir / "m.cfg", "ReadWait2"), c.wait) << c.text;
   }
   EXPECT_EQ(ReadWaitMs(dir / "missing.cfg", "ReadWait2"), 50u);

@@ -3,11 +3,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +12,7 @@
 #include "model/model_file.h"
 #include "model/stat_data_obj.h"
 #include "sim_process.h"
+#include "test_support.h"
 #include "update/connection_settings.h"
 
 namespace pelmora::update::test {
@@ -63,10 +61,6 @@ class ComPort {
 class SimPrinter {
  public:
   explicit SimPrinter(std::vector<std::string> extraArgs = {}, const std::string& model = kTs5) {
-    char pattern[] = "/tmp/pelmora-seq-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr)
-      ADD_FAILURE() << "mkdtemp failed";
-    dir_ = pattern;
     std::vector<std::string> args{model, "--dump", DumpPath()};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::string error;
@@ -76,8 +70,6 @@ class SimPrinter {
   ~SimPrinter() {
     com1_.reset();
     process_.Stop();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
   }
   SimPrinter(const SimPrinter&) = delete;
   SimPrinter& operator=(const SimPrinter&) = delete;
@@ -92,26 +84,11 @@ class SimPrinter {
   }
 
  private:
-  std::string DumpPath() const { return (dir_ / "memory.txt").string(); }
+  std::string DumpPath() const { return dir_ / "memory.txt"; }
 
-  std::filesystem::path dir_;
+  pelmora::test::TempDir dir_;
   sim::CSimProcess process_;
   std::optional<ComPort> com1_;
 };
-
-// "AAAA: HH HH ..." lines of `bytes` from `from` to `to`, for failure messages.
-inline std::string HexDump(const Bytes& bytes, std::uint32_t from, std::uint32_t to) {
-  std::string text;
-  char cell[8];
-  for (std::uint32_t a = from; a < to && a < bytes.size(); ++a) {
-    if ((a - from) % 16 == 0) {
-      std::snprintf(cell, sizeof cell, "\n%04X:", a);
-      text += cell;
-    }
-    std::snprintf(cell, sizeof cell, " %02X", bytes[a]);
-    text += cell;
-  }
-  return text;
-}
 
 }  // namespace pelmora::update::test

@@ -10,6 +10,7 @@
 
 #include "model/user_prompt.h"
 #include "port/serial.h"
+#include "scripted_prompt.h"
 #include "sequence_test_support.h"
 #include "update/app_state.h"
 #include "update/update_printer_dlg.h"
@@ -63,7 +64,7 @@ class SerialSequenceTest : public ::testing::Test {
 
   test::FlagGuard flag_;
   test::ScratchLog log_;
-  model::CScriptedPrompt prompt_{Answer::kOk};
+  pelmora::test::CScriptedPrompt prompt_{Answer::kOk};
   test::ScriptedUi ui_;
   int closeCode_ = -1;  // how the window would end after the last Run
 };
@@ -81,8 +82,11 @@ TEST_F(SerialSequenceTest, SendWritesEveryKnownByteAndReadBackBringsThemBack) {
   test::Bytes expected(0x10000, 0);
   for (std::uint32_t a = 0; a < expected.size(); ++a) expected[a] = ImageByte(sent, a).value_or(0);
   const test::Bytes memory = printer.Memory();
-  EXPECT_EQ(memory, expected) << "printer:" << test::HexDump(memory, 0, 0x30)
-                              << "\nimage:" << test::HexDump(expected, 0, 0x30);
+  const auto head = [](const test::Bytes& bytes) {
+    return pelmora::test::HexDump(
+        std::span(bytes).first(std::min<std::size_t>(bytes.size(), 0x30)));
+  };
+  EXPECT_EQ(memory, expected) << "printer:\n" << head(memory) << "\nimage:\n" << head(expected);
 
   // A configuration reset to factory data takes the printer's bytes; the unknown byte
   // is neither asked for nor filled in.
@@ -129,6 +133,11 @@ struct FaultCase {
   const char* logged;
   const char* notLogged;
 };
+
+// Test names and failure output show the case by its name.
+void PrintTo(const FaultCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SerialFaultTest : public SerialSequenceTest,
                         public ::testing::WithParamInterface<FaultCase> {};
@@ -255,7 +264,7 @@ TEST_F(SerialSequenceTest, APortThatDoesNotOpenIsNamedWithTheCause) {
     if (c.device == denied && ::geteuid() == 0)
       continue;  // root opens it all the same
     test::ComPort com1(c.device);
-    prompt_ = model::CScriptedPrompt(Answer::kOk);
+    prompt_ = pelmora::test::CScriptedPrompt(Answer::kOk);
     EXPECT_EQ(Run(c.mode, data, c.stopBits), kFailed) << c.device;
     EXPECT_EQ(Asked(), (Strings{std::string(kNotFound) + "\n" + c.cause}));
     EXPECT_NE(log_.Text().find(c.logged), std::string::npos) << c.logged;
@@ -263,7 +272,7 @@ TEST_F(SerialSequenceTest, APortThatDoesNotOpenIsNamedWithTheCause) {
   holder.Close();
 
   // A line setting the port refuses.
-  prompt_ = model::CScriptedPrompt(Answer::kOk);
+  prompt_ = pelmora::test::CScriptedPrompt(Answer::kOk);
   EXPECT_EQ(Run(kUpd, data, kOne5StopBits), kFailed);
   EXPECT_EQ(Asked(), (Strings{std::string(kNotFound) + "\nCannot set up " + busy +
                               " (COM1): the port does not take these line settings."}));

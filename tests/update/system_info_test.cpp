@@ -19,13 +19,7 @@ namespace {
 class PortSettings {
  public:
   explicit PortSettings(const std::string& device) {
-    path_ = (cwd_.path() / "pelmora.conf").string();
     test::WriteFile(path_, "[Ports]\nCOM1=" + device + "\n");
-    const char* old = ::getenv("PELMORA_SETTINGS");
-    hadOld_ = old != nullptr;
-    if (hadOld_)
-      old_ = old;
-    ::setenv("PELMORA_SETTINGS", path_.c_str(), 1);
     // The test binary keeps "COM1" away from real ports by an override; this test
     // wants the settings file's device instead.
     previous_ = ConnectionSettingsOverride();
@@ -33,20 +27,12 @@ class PortSettings {
     settings.OverridePort("COM1", device);
     SetConnectionSettings(settings);
   }
-  ~PortSettings() {
-    SetConnectionSettings(previous_);
-    if (hadOld_) {
-      ::setenv("PELMORA_SETTINGS", old_.c_str(), 1);
-    } else {
-      ::unsetenv("PELMORA_SETTINGS");
-    }
-  }
+  ~PortSettings() { SetConnectionSettings(previous_); }
 
  private:
   test::TempCwd cwd_;
-  std::string path_;
-  std::string old_;
-  bool hadOld_ = false;
+  std::string path_ = cwd_ / "pelmora.conf";
+  pelmora::test::ScopedEnv env_{"PELMORA_SETTINGS", path_};
   std::optional<log::CSettings> previous_;
 };
 

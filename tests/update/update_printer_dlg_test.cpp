@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "model/user_prompt.h"
+#include "scripted_prompt.h"
 #include "update_test_support.h"
 
 namespace pelmora::update {
 namespace {
 
 using model::Answer;
-using model::CScriptedPrompt;
+using pelmora::test::CScriptedPrompt;
 using test::ModelWith;
 using test::ScriptedUi;
 using test::TempCwd;
@@ -76,6 +77,11 @@ struct OfferCase {
   int osVersion;
   std::vector<std::string> offered;
 };
+
+// Test names and failure output show the case by its name.
+void PrintTo(const OfferCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class OfferTest : public UpdatePrinterDlgTest, public ::testing::WithParamInterface<OfferCase> {};
 
@@ -249,6 +255,11 @@ struct DispatchCase {
   std::vector<std::string> interfaces;
   bool notFoundShown;
 };
+
+// Test names and failure output show the case by its name.
+void PrintTo(const DispatchCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DispatchTest : public UpdatePrinterDlgTest,
                      public ::testing::WithParamInterface<DispatchCase> {};

@@ -1,67 +1,31 @@
-// Helpers shared by the update tests: a scratch working folder, a scratch log, a
-// model with given interfaces, and scripted child dialogs.
+// Helpers shared by the update tests: a scratch log, a model with given interfaces,
+// and scripted child dialogs.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "log/debug_log.h"
 #include "model/stat_data_obj.h"
+#include "test_support.h"
 #include "update/app_state.h"
 #include "update/update_printer_dlg.h"
 
 namespace pelmora::update::test {
 
-// Makes a fresh folder the current directory for the life of the object.
-class TempCwd {
- public:
-  TempCwd() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "pelmora-update-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-      ADD_FAILURE() << "mkdtemp failed";
-    dir_ = pattern;
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-  }
-  ~TempCwd() {
-    std::filesystem::current_path(old_);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  TempCwd(const TempCwd&) = delete;
-  TempCwd& operator=(const TempCwd&) = delete;
-
-  const std::filesystem::path& path() const { return dir_; }
-
- private:
-  std::filesystem::path dir_;
-  std::filesystem::path old_;
-};
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using pelmora::test::ReadFile;
+using pelmora::test::TempCwd;
+using pelmora::test::WriteFile;
 
 // Points the log at a fresh file with a fixed stamp for the life of the object.
 class ScratchLog {
  public:
   ScratchLog() {
-    log::SetLogFilePath((dir_.path() / "VORSETTA.LOG").string());
+    log::SetLogFilePath(dir_ / "VORSETTA.LOG");
     log::SetTickSource([]() -> std::uint32_t { return 7; });
     log::EnableLog(true);
   }
@@ -73,7 +37,7 @@ class ScratchLog {
   ScratchLog(const ScratchLog&) = delete;
   ScratchLog& operator=(const ScratchLog&) = delete;
 
-  std::string Text() const { return ReadFile((dir_.path() / "VORSETTA.LOG").string()); }
+  std::string Text() const { return ReadFile(dir_ / "VORSETTA.LOG"); }
 
  private:
   TempCwd dir_;

@@ -1,4 +1,5 @@
-// Answers the modal windows that open while a widget test runs a command.
+// Answers the modal windows that open while a widget test runs a command: one
+// window (WhenModal) or a script of them in order (ModalScript).
 #pragma once
 
 #include <QAbstractButton>
@@ -14,14 +15,43 @@
 #include <functional>
 #include <vector>
 
-namespace pelmora::app::test {
+namespace pelmora::test {
+
+// Runs `act` on the next modal window of class T once it is up, from a timer owned by
+// `scope` so that the watch cannot outlive the test's variables. A window `act` leaves
+// up is closed; when none comes within five seconds, `missed` (if given) is set. A
+// test fails rather than hangs.
+template <class T>
+void WhenModal(QObject* scope, std::function<void(T*)> act, bool* missed = nullptr) {
+  auto* timer = new QTimer(scope);
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(timer, &QTimer::timeout, [=] {
+    T* window = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (window == nullptr && clock.elapsed() < 5000)
+      return;
+    timer->stop();
+    timer->deleteLater();
+    if (window == nullptr) {
+      if (missed != nullptr)
+        *missed = true;
+      return;
+    }
+    act(window);
+    if (QApplication::activeModalWidget() == window)
+      window->close();
+  });
+  timer->start(5);
+}
 
 // Steps in order: each waits for a visible modal window of the named class (as
 // QObject::inherits sees it) and acts on it, usually closing it. Actions run
 // from a timer, so a command that opens a modal window can be triggered
-// synchronously. A modal window that no step expects, or a step that finds no
-// window within ten seconds, is recorded as a failure and the window closed:
-// a test never hangs.
+// synchronously. A window a step acted on is not taken for the next step while
+// it closes, unless that step is Again: a dialog that refused its input and
+// stays up. A modal window that no step expects, or a step that finds no window
+// within ten seconds, is recorded as a failure and the window closed: a test
+// never hangs.
 class ModalScript : public QObject {
  public:
   using Action = std::function<void(QWidget*)>;
@@ -34,7 +64,13 @@ class ModalScript : public QObject {
   ~ModalScript() override { timer_.stop(); }
 
   ModalScript& Expect(const char* className, Action action) {
-    steps_.push_back({className, std::move(action)});
+    steps_.push_back({className, std::move(action), false});
+    clock_.restart();
+    return *this;
+  }
+  // The window an earlier step acted on, still up after refusing what it was given.
+  ModalScript& Again(const char* className, Action action) {
+    steps_.push_back({className, std::move(action), true});
     clock_.restart();
     return *this;
   }
@@ -60,6 +96,7 @@ class ModalScript : public QObject {
   struct Step {
     const char* className;
     Action action;
+    bool again;
   };
 
   void Tick() {
@@ -77,7 +114,8 @@ class ModalScript : public QObject {
     // for its own overwrite question to return first); give it time to go.
     const bool handled = std::any_of(handled_.begin(), handled_.end(),
                                      [modal](const QPointer<QWidget>& w) { return w == modal; });
-    if (handled && clock_.elapsed() <= 10000)
+    const bool again = !steps_.empty() && steps_.front().again;
+    if (handled && !again && clock_.elapsed() <= 10000)
       return;
     if (steps_.empty() || !modal->inherits(steps_.front().className)) {
       if (steps_.empty() || clock_.elapsed() > 10000) {
@@ -116,4 +154,4 @@ class ModalScript : public QObject {
   bool pending_ = false;
 };
 
-}  // namespace pelmora::app::test
+}  // namespace pelmora::test

@@ -1,0 +1,85 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace pelmora::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "pelmora-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "mkdtemp failed";
+    return;
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  if (!path_.empty())
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
+  const std::string file = *this / name;
+  WriteFile(file, bytes);
+  return file;
+}
+
+ScopedChdir::ScopedChdir(const std::string& folder)
+    : old_(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(folder);
+}
+
+ScopedChdir::~ScopedChdir() {
+  std::error_code ignored;
+  std::filesystem::current_path(old_, ignored);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+  if (const char* old = ::getenv(name))
+    old_ = old;
+  if (value) {
+    ::setenv(name, value->c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (old_) {
+    ::setenv(name_, old_->c_str(), 1);
+  } else {
+    ::unsetenv(name_);
+  }
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string HexDump(std::span<const std::uint8_t> bytes, std::uint32_t firstAddress) {
+  std::string out;
+  char buf[24];
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i % 16 == 0) {
+      std::snprintf(buf, sizeof buf, "%s%04zX:", i == 0 ? "" : "\n", firstAddress + i);
+      out += buf;
+    }
+    std::snprintf(buf, sizeof buf, " %02X", unsigned{bytes[i]});
+    out += buf;
+  }
+  return out.empty() ? "(no bytes)" : out;
+}
+
+}  // namespace pelmora::test
