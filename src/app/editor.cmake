@@ -1,12 +1,12 @@
 # The configuration window, the Change Setting and Save As dialogs, printing
 # the settings list and the binary command file.
 list(APPEND APP_LOGIC_SOURCES
-  binary_file.cpp binary_file.h
-  change_choice_dlg.cpp change_choice_dlg.h
-  change_value_dlg.cpp change_value_dlg.h
-  config_dlg.cpp config_dlg.h config_dlg_texts.h
-  print_setting_list.cpp print_setting_list.h
-  save_as_dlg.cpp save_as_dlg.h
+  logic/binary_file.cpp logic/binary_file.h
+  logic/change_choice_dlg.cpp logic/change_choice_dlg.h
+  logic/change_value_dlg.cpp logic/change_value_dlg.h
+  logic/config_dlg.cpp logic/config_dlg.h logic/config_dlg_texts.h
+  logic/print_setting_list.cpp logic/print_setting_list.h
+  logic/save_as_dlg.cpp logic/save_as_dlg.h
 )
 list(APPEND APP_VIEW_SOURCES
   binary_file_view.cpp binary_file_view.h

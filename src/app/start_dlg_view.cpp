@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/about_dlg_view.h"
-#include "app/about_help.h"
 #include "app/config_dlg_view.h"
+#include "app/logic/about_help.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {

@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/about_help.h"
+#include "app/logic/about_help.h"
 #include "app/screenshot.h"
 #include "app/start_dlg_view.h"
 #include "shell_test_support.h"
