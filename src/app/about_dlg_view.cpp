@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include "app/logic/about_dlg.h"
-#include "app/logic/about_help.h"
 #include "screenshot.h"
 
 namespace pelmora::app {

@@ -16,10 +16,10 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "app/about_dlg_view.h"
 #include "app/binary_file_view.h"
 #include "app/change_choice_dlg_view.h"
 #include "app/change_value_dlg_view.h"
-#include "app/logic/about_help.h"
 #include "app/logic/config_dlg_texts.h"
 #include "app/print_setting_list_view.h"
 #include "app/save_as_dlg_view.h"

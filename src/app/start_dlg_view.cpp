@@ -15,7 +15,6 @@
 
 #include "app/about_dlg_view.h"
 #include "app/config_dlg_view.h"
-#include "app/logic/about_help.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {
