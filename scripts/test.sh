@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test of Pelmora, as CI does:
+#   0. the layer map: no file includes a header of a layer above its own
 #   1. build-ci/    warnings as errors, all tests (benchmarks built, not run)
 #   2. build-asan/  the tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 #   3. build-fuzz/  clang + libFuzzer: every fuzz target for a bounded time
@@ -49,6 +50,9 @@ run_ctest() {
 ctest_count() {
   sed -n 's/.*tests failed out of \([0-9][0-9]*\).*/\1/p' "$1/ctest.log" | tail -n 1
 }
+
+section "Layer map"
+bash scripts/check_layers.sh
 
 section "Dependencies"
 bash scripts/install-deps.sh

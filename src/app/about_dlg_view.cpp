@@ -12,8 +12,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "about_dlg.h"
-#include "about_help.h"
+#include "app/logic/about_dlg.h"
 #include "screenshot.h"
 
 namespace pelmora::app {

@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
-#include "app/binary_file.h"
+#include "app/logic/binary_file.h"
 
 namespace pelmora::app {
 

@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "app/change_choice_dlg.h"
+#include "app/logic/change_choice_dlg.h"
 
 class QComboBox;
 class QLabel;

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/config_dlg_texts.h"
+#include "app/logic/config_dlg_texts.h"
 
 namespace pelmora::app {
 

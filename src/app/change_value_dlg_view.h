@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "app/change_value_dlg.h"
+#include "app/logic/change_value_dlg.h"
 
 class QComboBox;
 class QLabel;

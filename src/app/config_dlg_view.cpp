@@ -16,11 +16,11 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "app/about_help.h"
+#include "app/about_dlg_view.h"
 #include "app/binary_file_view.h"
 #include "app/change_choice_dlg_view.h"
 #include "app/change_value_dlg_view.h"
-#include "app/config_dlg_texts.h"
+#include "app/logic/config_dlg_texts.h"
 #include "app/print_setting_list_view.h"
 #include "app/save_as_dlg_view.h"
 #include "app/screenshot.h"

@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <string>
 
-#include "app/config_dlg.h"
+#include "app/logic/config_dlg.h"
 #include "app/qt_prompt.h"
 
 class QAction;

@@ -10,9 +10,9 @@
 #include <cstring>
 
 #include "app/about_dlg_view.h"
+#include "app/logic/vorsetta_app.h"
 #include "app/qt_prompt.h"
 #include "app/start_dlg_view.h"
-#include "app/vorsetta_app.h"
 
 namespace {
 

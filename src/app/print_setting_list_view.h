@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "app/print_setting_list.h"
+#include "app/logic/print_setting_list.h"
 
 class QPrinter;
 class QWidget;

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/config_dlg_texts.h"
+#include "app/logic/config_dlg_texts.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {

@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "app/save_as_dlg.h"
+#include "app/logic/save_as_dlg.h"
 
 class QLineEdit;
 

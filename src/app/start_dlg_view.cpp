@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "app/about_dlg_view.h"
-#include "app/about_help.h"
 #include "app/config_dlg_view.h"
 #include "app/screenshot.h"
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "app/logic/start_dlg.h"
 #include "app/qt_prompt.h"
-#include "app/start_dlg.h"
 
 class QAction;
 class QLabel;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <new>
 
 #include "result_codes.h"
@@ -95,6 +96,16 @@ std::uint32_t KeyBit(std::string_view key) {
 }
 
 }  // namespace
+
+struct CModelFile::CSplitters {
+  detail::CAttributeSplitter item;
+  detail::CAttributeSplitter choice;
+};
+
+CModelFile::CModelFile()
+    : splitters_(std::make_unique<CSplitters>()),
+      itemSplitter_(splitters_->item),
+      choiceSplitter_(splitters_->choice) {}
 
 CModelFile::~CModelFile() {
   CloseSource();

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,10 +11,13 @@
 
 #include "line_reader.h"
 #include "stat_data_obj.h"
-#include "text_rules.h"
 #include "user_prompt.h"
 
 namespace pelmora::model {
+
+namespace detail {
+class CAttributeSplitter;
+}
 
 // One row of a folder listing.
 struct CFileInfo {
@@ -30,7 +34,7 @@ class CModelFile {
   // definition file stays far below this (65,535 lines of at most 1,024 characters).
   static constexpr std::size_t kMaxFileSize = std::size_t{128} << 20;
 
-  CModelFile() = default;
+  CModelFile();
   ~CModelFile();
   CModelFile(const CModelFile&) = delete;
   CModelFile& operator=(const CModelFile&) = delete;
@@ -138,8 +142,12 @@ class CModelFile {
   std::vector<std::string> advancedCautions_;
   std::string currentFile_;
   // Working buffers kept between lines so that parsing a line allocates nothing.
-  detail::CAttributeSplitter itemSplitter_;
-  detail::CAttributeSplitter choiceSplitter_;
+  // The attribute splitters belong to the readers alone, so they are defined
+  // with them and made once per reader; the references name them for the parse.
+  struct CSplitters;
+  std::unique_ptr<CSplitters> splitters_;
+  detail::CAttributeSplitter& itemSplitter_;
+  detail::CAttributeSplitter& choiceSplitter_;
   std::vector<std::string_view> pieces_;
   std::string nameScratch_;
 };

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/config_dlg.h"
+#include "app/logic/config_dlg.h"
 #include "editor_test_support.h"
 #include "model/user_prompt.h"
 #include "scripted_prompt.h"

@@ -1,10 +1,10 @@
 // The Change Setting and Save As dialogs and the printed lines, without widgets.
 #include <gtest/gtest.h>
 
-#include "app/change_choice_dlg.h"
-#include "app/change_value_dlg.h"
-#include "app/print_setting_list.h"
-#include "app/save_as_dlg.h"
+#include "app/logic/change_choice_dlg.h"
+#include "app/logic/change_value_dlg.h"
+#include "app/logic/print_setting_list.h"
+#include "app/logic/save_as_dlg.h"
 #include "editor_test_support.h"
 #include "model/item_text.h"
 #include "model/user_prompt.h"

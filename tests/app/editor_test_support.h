@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/config_dlg.h"
+#include "app/logic/config_dlg.h"
 #include "model/model_file.h"
 #include "model/stat_data_obj.h"
 #include "shell_test_support.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/vorsetta_app.h"
+#include "app/logic/vorsetta_app.h"
 #include "log/debug_log.h"
 #include "shell_test_support.h"
 #include "update/app_state.h"

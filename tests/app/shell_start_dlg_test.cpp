@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/start_dlg.h"
+#include "app/logic/start_dlg.h"
 #include "model/user_prompt.h"
 #include "scripted_prompt.h"
 #include "shell_test_support.h"

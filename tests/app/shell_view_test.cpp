@@ -16,7 +16,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/about_help.h"
+#include "app/about_dlg_view.h"
+#include "app/logic/about_help.h"
 #include "app/screenshot.h"
 #include "app/start_dlg_view.h"
 #include "qt/modal_script.h"

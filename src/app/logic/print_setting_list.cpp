@@ -1,6 +1,6 @@
-#include "app/print_setting_list.h"
+#include "app/logic/print_setting_list.h"
 
-#include "app/config_dlg_texts.h"
+#include "app/logic/config_dlg_texts.h"
 
 namespace pelmora::app {
 

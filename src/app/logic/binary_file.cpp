@@ -1,6 +1,6 @@
-#include "app/binary_file.h"
+#include "app/logic/binary_file.h"
 
-#include "app/config_dlg_texts.h"
+#include "app/logic/config_dlg_texts.h"
 #include "protocol/command_stream.h"
 
 namespace pelmora::app {

@@ -1,6 +1,6 @@
-#include "app/save_as_dlg.h"
+#include "app/logic/save_as_dlg.h"
 
-#include "app/config_dlg_texts.h"
+#include "app/logic/config_dlg_texts.h"
 #include "model/save_name.h"
 
 namespace pelmora::app {

@@ -1,8 +1,8 @@
-#include "app/change_value_dlg.h"
+#include "app/logic/change_value_dlg.h"
 
 #include <new>
 
-#include "app/config_dlg_texts.h"
+#include "app/logic/config_dlg_texts.h"
 #include "model/item_text.h"
 
 namespace pelmora::app {

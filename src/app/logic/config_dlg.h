@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/change_choice_dlg.h"
-#include "app/change_value_dlg.h"
-#include "app/print_setting_list.h"
-#include "app/save_as_dlg.h"
+#include "app/logic/change_choice_dlg.h"
+#include "app/logic/change_value_dlg.h"
+#include "app/logic/print_setting_list.h"
+#include "app/logic/save_as_dlg.h"
 #include "model/model_file.h"
 #include "model/stat_data_obj.h"
 #include "model/user_prompt.h"

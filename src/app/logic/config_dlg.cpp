@@ -1,12 +1,12 @@
-#include "app/config_dlg.h"
+#include "app/logic/config_dlg.h"
 
 #include <filesystem>
 #include <new>
 #include <system_error>
 
-#include "app/app_paths.h"
-#include "app/binary_file.h"
-#include "app/config_dlg_texts.h"
+#include "app/logic/app_paths.h"
+#include "app/logic/binary_file.h"
+#include "app/logic/config_dlg_texts.h"
 #include "model/item_text.h"
 #include "model/result_codes.h"
 
