@@ -1,8 +1,6 @@
 #include "cli_commands.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -18,7 +16,7 @@
 #include "model/save_name.h"
 #include "model/text_rules.h"
 #include "port/deadline.h"
-#include "port/termios2_line.h"
+#include "port/serial.h"
 #include "protocol/command_stream.h"
 #include "update/connection_settings.h"
 #include "update/text_compare.h"
@@ -255,21 +253,6 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
 
 namespace {
 
-// The rate a serial device is set to, as the dialog shows it for COM1; nothing when the
-// device cannot be opened or is no terminal. Opening it neither waits for carrier nor
-// makes it the controlling terminal.
-std::optional<std::uint32_t> DeviceBaudRate(const std::string& device) {
-  if (device.empty())
-    return std::nullopt;
-  const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return std::nullopt;
-  port::detail::CLineState state;
-  const bool ok = port::detail::ReadLineState(fd, state) == 0;
-  ::close(fd);
-  return ok ? std::optional<std::uint32_t>(state.outputBaud) : std::nullopt;
-}
-
 void OnStopSignal(int signal) {
   port::RequestStop(signal);
 }
@@ -327,7 +310,7 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
   env.com1DefaultBaud = [&]() -> std::optional<std::uint32_t> {
     if (options.baudRate)
       return std::nullopt;  // not needed: the option decides
-    return DeviceBaudRate(settings.PortDevice("COM1"));
+    return port::DeviceBaudRate(settings.PortDevice("COM1"));
   };
   update::CUpdatePrinterDlg dlg(prompt, ui, env);
 
