@@ -8,18 +8,17 @@
 #include "cli_prompt.h"
 #include "cli_update_ui.h"
 #include "escape.h"
+#include "log/ascii.h"
 #include "log/debug_log.h"
 #include "log/settings.h"
 #include "model/item_text.h"
 #include "model/model_file.h"
 #include "model/result_codes.h"
 #include "model/save_name.h"
-#include "model/text_rules.h"
 #include "port/deadline.h"
 #include "port/serial.h"
 #include "protocol/command_stream.h"
 #include "update/connection_settings.h"
-#include "update/text_compare.h"
 #include "update/update_printer_dlg.h"
 
 namespace pelmora::cli {
@@ -95,9 +94,9 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
       // The exact text first, so that texts differing only in case stay apart.
       if (value == item.onText || value == item.offText)
         return value;
-      if (model::detail::EqualsNoCase(value, item.onText))
+      if (log::EqualsIgnoringCase(value, item.onText))
         return item.onText;
-      if (model::detail::EqualsNoCase(value, item.offText))
+      if (log::EqualsIgnoringCase(value, item.offText))
         return item.offText;
       allowed = {item.onText, item.offText};
       break;
@@ -321,7 +320,7 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
     dlg.InitControl();
     const auto& entries = dlg.Connections();
     for (std::size_t i = 0; i < entries.size() && !offered; ++i) {
-      if (!update::detail::EqualsIgnoringCase(entries[i].text, options.connection))
+      if (!log::EqualsIgnoringCase(entries[i].text, options.connection))
         continue;
       offered = true;
       if (static_cast<int>(i) != dlg.CurrentSelection())

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 
+#include "log/ascii.h"
 #include "model_file.h"
 #include "result_codes.h"
 #include "text_rules.h"
@@ -18,21 +19,21 @@ namespace pelmora::model {
 
 namespace {
 
-using detail::EqualsNoCase;
+using log::EqualsIgnoringCase;
 
 constexpr std::size_t kListedTextLimit = 258;
 
 // A name the folder search keeps: it matches `*.cfg` and its extension (what
 // follows the first point, further points left out) is "cfg"; `a.b.cfg` is not kept.
 bool IsListedName(std::string_view name) {
-  if (name.size() < 4 || !EqualsNoCase(name.substr(name.size() - 4), ".cfg"))
+  if (name.size() < 4 || !EqualsIgnoringCase(name.substr(name.size() - 4), ".cfg"))
     return false;
   std::string extension;
   for (const char c : name.substr(name.find('.') + 1)) {
     if (c != '.')
       extension.push_back(c);
   }
-  return EqualsNoCase(extension, "cfg");
+  return EqualsIgnoringCase(extension, "cfg");
 }
 
 // The listing reads a file this many bytes at a time; a line longer than this
@@ -228,8 +229,10 @@ int CModelFile::ScanListing(const ListingSource& source, CFileInfo& row) {
       const detail::Attribute attr = itemSplitter_.ParseWhole(line);
       if (!attr.hasKey)
         continue;
-      const bool isPrinter = section == kSectionHeader && EqualsNoCase(attr.key, "PrinterName");
-      const bool isDescription = section == kSectionOption && EqualsNoCase(attr.key, "Description");
+      const bool isPrinter =
+          section == kSectionHeader && EqualsIgnoringCase(attr.key, "PrinterName");
+      const bool isDescription =
+          section == kSectionOption && EqualsIgnoringCase(attr.key, "Description");
       if (!isPrinter && !isDescription)
         continue;
       std::string& field = isPrinter ? row.printerName : row.description;

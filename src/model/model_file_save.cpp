@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "atomic_file.h"
+#include "log/ascii.h"
 #include "model_file.h"
 #include "result_codes.h"
 #include "text_rules.h"
@@ -19,7 +20,7 @@ namespace pelmora::model {
 
 namespace {
 
-using detail::EqualsNoCase;
+using log::EqualsIgnoringCase;
 
 constexpr std::string_view kSaveFailed =
     "Error! An exception happened, and a file couldn't be kept.";
@@ -144,7 +145,7 @@ std::string FindNameIgnoringCase(const std::string& folder, const std::string& n
   std::string found;
   if (DIR* dir = ::opendir(folder.c_str())) {
     while (const dirent* entry = ::readdir(dir)) {
-      if (!EqualsNoCase(entry->d_name, name))
+      if (!EqualsIgnoringCase(entry->d_name, name))
         continue;
       if (found.empty() || name == entry->d_name)
         found = entry->d_name;

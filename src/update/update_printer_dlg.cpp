@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "log/ascii.h"
 #include "log/debug_log.h"
 #include "update/messages.h"
-#include "update/text_compare.h"
 
 namespace pelmora::update {
 
@@ -56,7 +56,7 @@ void CUpdatePrinterDlg::InitControl() {
   std::string name;
   for (int i = 0; model_ != nullptr && model_->GetInterface(i, name); ++i) {
     for (const ConnectionName& known : kConnectionNames) {
-      if (!detail::EqualsIgnoringCase(name, known.name))
+      if (!log::EqualsIgnoringCase(name, known.name))
         continue;
       const bool offered = (known.type != kTcpIp || mode_ == kModeUpdatePrinter) &&
                            (known.type != kUsb || (osVersion_ != 1 && osVersion_ != 4));
