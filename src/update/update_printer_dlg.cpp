@@ -46,8 +46,8 @@ void CUpdatePrinterDlg::OnInitDialog() {
 
 void CUpdatePrinterDlg::InitControl() {
   log::CDebugLog log("CUpdatePrinterDlg::InitControl");
-  parity_ = kParityNone;
-  stopBits_ = kOneStopBit;
+  parity_ = port::kNoParity;
+  stopBits_ = port::kOneStopBit;
   byteSize_ = 8;
 
   // The model's interfaces in its order and spelling, those this mode and system
@@ -123,8 +123,9 @@ void CUpdatePrinterDlg::SetBaudIndex(int index) {
     baudIndex_ = index;
 }
 
-SerialLineSettings CUpdatePrinterDlg::LineSettings() const {
-  return {kBaudList[baudIndex_].number, parity_, byteSize_, stopBits_};
+port::CLineSettings CUpdatePrinterDlg::LineSettings() const {
+  return {kBaudList[baudIndex_].number, static_cast<std::uint8_t>(byteSize_),
+          static_cast<std::uint8_t>(parity_), static_cast<std::uint8_t>(stopBits_)};
 }
 
 void CUpdatePrinterDlg::OnAdd() {

@@ -15,6 +15,7 @@
 
 #include "model/stat_data_obj.h"
 #include "model/user_prompt.h"
+#include "port/serial_settings.h"
 #include "protocol/driver_check.h"
 #include "update/ip_address_list.h"
 #include "update/ip_address_list_dlg.h"
@@ -61,16 +62,28 @@ inline constexpr std::array<BaudEntry, 15> kBaudList{{{"110", 110},
                                                       {"128000", 128000},
                                                       {"256000", 256000}}};
 
-// Line settings with the codes the serial connection takes: parity 0 none, 1 odd,
-// 2 even; data bits 8 or 7; stop bits 0 one, 1 one and a half, 2 two.
-enum SerialParity : int { kParityNone = 0, kParityOdd = 1, kParityEven = 2 };
-enum SerialStopBits : int { kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2 };
-struct SerialLineSettings {
-  std::uint32_t baudRate;
-  int parity;
-  int byteSize;
-  int stopBits;
+// The texts are the dialog's own; the rates are the connection's.
+constexpr bool BaudListMatchesPort() {
+  if (kBaudList.size() != std::size(port::kDialogBaudRates))
+    return false;
+  for (std::size_t i = 0; i < kBaudList.size(); ++i) {
+    if (kBaudList[i].number != port::kDialogBaudRates[i])
+      return false;
+  }
+  return true;
+}
+static_assert(BaudListMatchesPort());
+
+// The serial radio buttons: the text each shows and the code it stands for.
+struct LineChoice {
+  const char* text;
+  int code;
 };
+inline constexpr LineChoice kParityChoices[] = {
+    {"Off", port::kNoParity}, {"Odd", port::kOddParity}, {"Even", port::kEvenParity}};
+inline constexpr LineChoice kLengthChoices[] = {{"8bit", 8}, {"7bit", 7}};
+inline constexpr LineChoice kStopChoices[] = {
+    {"1-bit", port::kOneStopBit}, {"1.5bit", port::kOne5StopBits}, {"2-bit", port::kTwoStopBits}};
 
 // What the window shows for the current connection. The full size holds the TCP/IP
 // controls; every other connection gets the compact size.
@@ -187,7 +200,9 @@ class CUpdatePrinterDlg {
   ControlLayout Layout() const { return layout_; }
   int OsVersion() const { return osVersion_; }
 
-  // Serial controls: an index into kBaudList and the checked radio buttons.
+  // Serial controls: an index into kBaudList and the checked radio buttons, with the
+  // codes of port::CLineSettings (the dialog offers no, odd and even parity, 8 or 7
+  // data bits).
   int BaudIndex() const { return baudIndex_; }
   void SetBaudIndex(int index);
   int Parity() const { return parity_; }
@@ -196,7 +211,7 @@ class CUpdatePrinterDlg {
   void SetByteSize(int bits) { byteSize_ = bits; }
   int StopBits() const { return stopBits_; }
   void SetStopBits(int code) { stopBits_ = code; }
-  SerialLineSettings LineSettings() const;
+  port::CLineSettings LineSettings() const;
 
   // TCP/IP controls: the two edits and the rows of the target view, which the
   // network update sends to.
@@ -224,9 +239,9 @@ class CUpdatePrinterDlg {
   int selection_ = -1;
   ControlLayout layout_{false, false, false};
   int baudIndex_ = static_cast<int>(kBaudList.size()) - 1;
-  int parity_ = kParityNone;
+  int parity_ = port::kNoParity;
   int byteSize_ = 8;
-  int stopBits_ = kOneStopBit;
+  int stopBits_ = port::kOneStopBit;
   std::string ipText_;
   std::string descriptionText_;
   std::vector<CIPAddressEntry> rows_;
