@@ -22,6 +22,7 @@
 #include "app/change_value_dlg_view.h"
 #include "app/config_dlg_texts.h"
 #include "app/print_setting_list_view.h"
+#include "app/qt_text.h"
 #include "app/save_as_dlg_view.h"
 #include "app/screenshot.h"
 #include "app/update_printer_view.h"
@@ -29,10 +30,6 @@
 namespace pelmora::app {
 
 namespace {
-
-QString Text(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // The window's size in dialog units (a quarter of the average character width
 // across, an eighth of the character height down), converted with its font.
@@ -105,7 +102,7 @@ QVariant CSettingListModel::data(const QModelIndex& index, int role) const {
   const auto row = static_cast<std::size_t>(index.row());
   if (row >= rows.size())
     return {};
-  return Text(index.column() == 0 ? rows[row].name : rows[row].value);
+  return ToQString(index.column() == 0 ? rows[row].name : rows[row].value);
 }
 
 QVariant CSettingListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -333,7 +330,7 @@ void CConfigDlgView::Bind() {
 }
 
 void CConfigDlgView::Sync() {
-  header_->SetFullText(Text(logic_.HeaderText()));
+  header_->SetFullText(ToQString(logic_.HeaderText()));
   const bool restore = logic_.RestoreEnabled();
   restoreSetting_->setEnabled(restore);
   restoreAction_->setEnabled(restore);

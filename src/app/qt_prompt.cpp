@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 
+#include "qt_text.h"
+
 namespace pelmora::app {
 
 namespace {
@@ -32,8 +34,8 @@ QMessageBox::Icon MessageIcon(std::string_view title, std::string_view text,
 model::Answer CQtPrompt::Ask(std::string_view title, std::string_view text,
                              model::Buttons buttons) {
   QMessageBox box(owner_);
-  box.setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
-  box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  box.setWindowTitle(ToQString(title));
+  box.setText(ToQString(text));
   box.setIcon(MessageIcon(title, text, buttons));
   switch (buttons) {
     case model::Buttons::kOk:

@@ -16,15 +16,12 @@
 #include "app/about_dlg_view.h"
 #include "app/about_help.h"
 #include "app/config_dlg_view.h"
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {
 
 namespace {
-
-QString Text(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // The list state's size in dialog units: a horizontal unit is a quarter of
 // the font's average character width, a vertical one an eighth of its height,
@@ -220,9 +217,9 @@ void CStartDlgView::Refresh() {
 }
 
 void CStartDlgView::FillColumns() {
-  promptLabel_->setText(Text(logic_.Prompt()));
+  promptLabel_->setText(ToQString(logic_.Prompt()));
   QStringList titles;
-  for (const CStartDlg::Column& column : logic_.Columns()) titles << Text(column.title);
+  for (const CStartDlg::Column& column : logic_.Columns()) titles << ToQString(column.title);
   list_->clear();
   list_->setColumnCount(static_cast<int>(titles.size()));
   list_->setHeaderLabels(titles);
@@ -234,7 +231,7 @@ void CStartDlgView::FillRows() {
   QList<QTreeWidgetItem*> items;
   for (const model::CFileInfo& row : logic_.Rows()) {
     QStringList texts;
-    for (const std::string& text : logic_.RowTexts(row)) texts << Text(text);
+    for (const std::string& text : logic_.RowTexts(row)) texts << ToQString(text);
     auto* item = new QTreeWidgetItem(texts);
     for (int i = 0; i < texts.size(); ++i) item->setToolTip(i, texts[i]);
     items << item;

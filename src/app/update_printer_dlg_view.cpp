@@ -15,16 +15,13 @@
 
 #include "app/ip_address_list_dlg_view.h"
 #include "app/progress_dlg_view.h"
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 #include "app/warning_dlg_view.h"
 
 namespace pelmora::app {
 
 namespace {
-
-QString Text(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
@@ -96,8 +93,7 @@ void CUpdatePrinterDlgView::BuildWidgets() {
   baud_ = new QComboBox(serialGroup_);
   baud_->setObjectName(QStringLiteral("baud"));
   for (const update::BaudEntry& entry : update::kBaudList) {
-    baud_->addItem(QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size())),
-                   QVariant::fromValue(entry.number));
+    baud_->addItem(ToQString(entry.text), QVariant::fromValue(entry.number));
   }
   parity_ = new QButtonGroup(this);
   length_ = new QButtonGroup(this);
@@ -222,7 +218,7 @@ void CUpdatePrinterDlgView::InitDialog() {
   update_->setText(QString::fromUtf8(logic_.UpdateButtonText()));
   connection_->clear();
   for (const update::CConnectionEntry& entry : logic_.Connections()) {
-    connection_->addItem(Text(entry.text), entry.type);
+    connection_->addItem(ToQString(entry.text), entry.type);
   }
   connection_->setCurrentIndex(logic_.CurrentSelection());
   ShowSerial();
@@ -272,8 +268,8 @@ void CUpdatePrinterDlgView::ShowRows() {
 }
 
 void CUpdatePrinterDlgView::ShowEdits() {
-  ipAddress_->setText(Text(logic_.IPAddressText()));
-  description_->setText(Text(logic_.DescriptionText()));
+  ipAddress_->setText(ToQString(logic_.IPAddressText()));
+  description_->setText(ToQString(logic_.DescriptionText()));
 }
 
 void CUpdatePrinterDlgView::OnConnectionActivated(int index) {
