@@ -21,6 +21,7 @@
 #include "app/change_choice_dlg_view.h"
 #include "app/change_value_dlg_view.h"
 #include "app/config_dlg_texts.h"
+#include "app/dialog_units.h"
 #include "app/print_setting_list_view.h"
 #include "app/qt_text.h"
 #include "app/save_as_dlg_view.h"
@@ -31,19 +32,11 @@ namespace pelmora::app {
 
 namespace {
 
-// The window's size in dialog units (a quarter of the average character width
-// across, an eighth of the character height down), converted with its font.
+// The window's size in dialog units.
 constexpr int kWidthUnits = 360;
 constexpr int kHeightUnits = 260;
 // Width of the "Item" column in pixels.
 constexpr int kItemColumnWidth = 250;
-
-QSize DialogUnits(const QWidget* widget, int x, int y) {
-  const QFontMetrics metrics(widget->font());
-  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  const int average = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
-  return {x * average / 4, y * metrics.height() / 8};
-}
 
 // Rows a little taller than the font, so the list does not look cramped.
 class CRowDelegate : public QStyledItemDelegate {
@@ -267,8 +260,8 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
 
   // The designed size is the smallest, unless the screen is smaller (a large
   // scale factor); the list takes any room beyond it.
-  const QSize size =
-      FitToScreen(this, DialogUnits(this, kWidthUnits, kHeightUnits).expandedTo(sizeHint()));
+  const QSize size = FitToScreen(
+      this, DialogUnitsToPixels(this, kWidthUnits, kHeightUnits).expandedTo(sizeHint()));
   setMinimumSize(size);
   resize(size);
 }

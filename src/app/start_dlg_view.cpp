@@ -1,7 +1,6 @@
 #include "start_dlg_view.h"
 
 #include <QAction>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +15,7 @@
 #include "app/about_dlg_view.h"
 #include "app/about_help.h"
 #include "app/config_dlg_view.h"
+#include "app/dialog_units.h"
 #include "app/qt_text.h"
 #include "app/screenshot.h"
 
@@ -23,9 +23,7 @@ namespace pelmora::app {
 
 namespace {
 
-// The list state's size in dialog units: a horizontal unit is a quarter of
-// the font's average character width, a vertical one an eighth of its height,
-// so the window grows with the user's font.
+// The list state's size in dialog units.
 constexpr int kWidthUnits = 271;
 constexpr int kHeightUnits = 169;
 
@@ -117,7 +115,7 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
   const QSize chooseMinimum = layout->totalMinimumSize();
   choosePanel_->hide();
   listPanel_->show();
-  listSize_ = DialogUnitsToPixels(kWidthUnits, kHeightUnits)
+  listSize_ = DialogUnitsToPixels(this, kWidthUnits, kHeightUnits)
                   .expandedTo(layout->totalMinimumSize())
                   .expandedTo(chooseMinimum +
                               QSize(CStartDlg::kChooseShrinkWidth, CStartDlg::kChooseShrinkHeight));
@@ -131,15 +129,6 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
 
 CStartDlgView::~CStartDlgView() {
   CloseHelp();
-}
-
-QSize CStartDlgView::DialogUnitsToPixels(int x, int y) const {
-  const QFontMetrics metrics(font());
-  const int baseX = metrics.horizontalAdvance(
-                        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-                    52;
-  const int baseY = metrics.height();
-  return {x * baseX / 4, y * baseY / 8};
 }
 
 void CStartDlgView::reject() {
