@@ -147,7 +147,7 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
   // A long printer name is cut short rather than widening the window.
   header_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  getPrinterSetting_ = AddButton("Get Printer Setting", "getPrinterSettingButton");
+  getPrinterSetting_ = AddButton(update::msg::kGetPrinterSettingTitle, "getPrinterSettingButton");
 
   // The page tabs over the one list both pages share.
   tabs_ = new QTabBar(this);
@@ -176,11 +176,11 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
   list_->header()->resizeSection(0, kItemColumnWidth);
 
   restoreSetting_ = AddButton("Restore Setting", "restoreSettingButton");
-  changeSetting_ = AddButton("Change Setting", "changeSettingButton");
+  changeSetting_ = AddButton(editor_text::kChangeSettingTitle, "changeSettingButton");
   changeSetting_->setDefault(true);
   createBinaryFile_ = AddButton("Create Binary File", "createBinaryFileButton");
   saveConfiguration_ = AddButton("Save  Configuration", "saveConfigurationButton");
-  updatePrinter_ = AddButton("Update Printer", "updatePrinterButton");
+  updatePrinter_ = AddButton(update::msg::kUpdatePrinterTitle, "updatePrinterButton");
   close_ = AddButton("Close", "closeButton");
 
   auto* top = new QHBoxLayout;

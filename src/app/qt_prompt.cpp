@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include "qt_text.h"
+#include "update/messages.h"
 
 namespace pelmora::app {
 
@@ -24,9 +25,9 @@ bool SaysSomethingFailed(std::string_view text) {
 
 QMessageBox::Icon MessageIcon(std::string_view title, std::string_view text,
                               model::Buttons buttons) {
-  if (title == "Error" || SaysSomethingFailed(text))
+  if (title == update::msg::kErrorTitle || SaysSomethingFailed(text))
     return QMessageBox::Critical;
-  if (title == "Warning")
+  if (title == update::msg::kWarningTitle)
     return QMessageBox::Warning;
   return buttons == model::Buttons::kOk ? QMessageBox::Information : QMessageBox::Question;
 }

@@ -18,6 +18,7 @@
 #include "app/dialog_units.h"
 #include "app/qt_text.h"
 #include "app/screenshot.h"
+#include "model/messages.h"
 
 namespace pelmora::app {
 
@@ -36,7 +37,7 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
       prompt_(this),
       logic_(prompt_, *this),
       runConfig_(runConfig ? std::move(runConfig) : ConfigRunner(RunConfigDlg)) {
-  setWindowTitle(QStringLiteral("Pelmora"));
+  setWindowTitle(QString::fromUtf8(model::msg::kAppTitle));
   setWindowIcon(ApplicationIcon());
 
   // Choose state: the two ways in, with OK and Exit beside them.

@@ -12,6 +12,7 @@
 #include "log/debug_log.h"
 #include "log/settings.h"
 #include "model/item_text.h"
+#include "model/messages.h"
 #include "model/model_file.h"
 #include "model/result_codes.h"
 #include "model/save_name.h"
@@ -76,7 +77,7 @@ const CItem* FindItem(const CStatDataObj& data, std::string_view name) {
 std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
                                     std::string& error) {
   if (!item.changeable) {
-    error = "This item can't change.";
+    error = model::msg::kCannotChange;
     return std::nullopt;
   }
   std::vector<std::string_view> allowed;
@@ -88,7 +89,7 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
       }
       if (model::CheckValue(item, value))
         return value;
-      error = "This value is out of range.";
+      error = model::msg::kOutOfRange;
       return std::nullopt;
     case model::kBitItem:
       // The exact text first, so that texts differing only in case stay apart.

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "log/ascii.h"
+#include "messages.h"
 #include "model_file.h"
 #include "result_codes.h"
 #include "text_rules.h"
@@ -129,7 +130,7 @@ int CModelFile::List(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std
       ::closedir(dir);
     }
   } catch (const std::bad_alloc&) {
-    owner.Ask("Pelmora", "It is short of memory.", Buttons::kOk);
+    owner.Ask(msg::kAppTitle, msg::kShortOfMemory, Buttons::kOk);
     return kResultNoFile;
   }
   if (names.empty())
@@ -325,13 +326,13 @@ int CModelFile::ScanListing(const ListingSource& source, CFileInfo& row) {
 std::vector<std::string> ListResultMessages(int result, const CModelFile& file) {
   switch (result) {
     case kResultException:
-      return {"Error! An exception occurred."};
+      return {msg::kException};
     case kResultNoMemory:
-      return {"It is short of memory."};
+      return {msg::kShortOfMemory};
     case kResultNoFile:
-      return {"No configuration file exists."};
+      return {msg::kNoConfigurationFile};
     case kResultOpenFailed:
-      return {file.CurrentFileName() + "cfg file don't open it.", "No configuration file exists."};
+      return {file.CurrentFileName() + "cfg file don't open it.", msg::kNoConfigurationFile};
     case kResultFormError: {
       char tail[96];
       std::snprintf(tail, sizeof tail, "\n ErrorCode = 0x%08X\n Line = %u",

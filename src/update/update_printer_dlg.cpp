@@ -33,7 +33,7 @@ int CUpdatePrinterDlg::DoModal(int mode, model::CStatDataObj& model,
   log::CDebugLog log("CUpdatePrinterDlg::DoModal");
   model_ = &model;
   mode_ = mode;
-  log.Output("Mode : %s\n", mode == kModeUpdatePrinter ? "Update Printer" : "Get Printer Setting");
+  log.Output("Mode : %s\n", mode == kModeUpdatePrinter ? kTitle : kGetTitle);
   return runDialog();
 }
 

@@ -19,6 +19,7 @@
 #include "protocol/driver_check.h"
 #include "update/ip_address_list.h"
 #include "update/ip_address_list_dlg.h"
+#include "update/messages.h"
 #include "update/progress_dlg.h"
 #include "update/system_info.h"
 #include "update/warning_dlg.h"
@@ -121,8 +122,8 @@ struct UpdatePrinterEnvironment {
 // user only through the prompt and `ui`, so they can run without a window.
 class CUpdatePrinterDlg {
  public:
-  static constexpr const char* kTitle = "Update Printer";
-  static constexpr const char* kGetTitle = "Get Printer Setting";
+  static constexpr const char* kTitle = msg::kUpdatePrinterTitle;
+  static constexpr const char* kGetTitle = msg::kGetPrinterSettingTitle;
 
   // `prompt` shows the message boxes, `ui` the child dialogs; both are borrowed.
   CUpdatePrinterDlg(model::IUserPrompt& prompt, IUpdatePrinterUi& ui,
