@@ -173,8 +173,6 @@ class CUpdatePrinterDlg {
   // on an error closes too, keeping what it read: with 1 when it stored bytes, with 2
   // (nothing to refresh) when it stored none. Every other result keeps it open.
   int CloseCode(int result) const;
-  // The bytes the last read-back stored into the current image.
-  std::size_t StoredBytes() const { return storedBytes_; }
 
   // The printer operations; each returns 0 at once for a name that is not its own.
   // Serial runs the send and read-back sequences; the parallel, USB and network
@@ -199,7 +197,6 @@ class CUpdatePrinterDlg {
   std::string ConnectionText() const;
   int GetDialogType() const { return dialogType_; }
   ControlLayout Layout() const { return layout_; }
-  int OsVersion() const { return osVersion_; }
 
   // Serial controls: an index into kBaudList and the checked radio buttons, with the
   // codes of port::CLineSettings (the dialog offers no, odd and even parity, 8 or 7
