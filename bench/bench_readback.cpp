@@ -28,7 +28,7 @@
 #include "model/stat_data_obj.h"
 #include "model/user_prompt.h"
 #include "port/serial.h"
-#include "printer_sim.h"
+#include "pty_runner.h"
 #include "scripted_prompt.h"
 #include "update/printer_sequence.h"
 #include "update/serial_printer_port.h"
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
 
   sim::CSimOptions options;
   options.replyDelay = std::chrono::milliseconds(slowMs);
-  sim::CPrinterSim printer(data, options);
+  sim::CPtyRunner printer(data, options);
   for (int a = 0; a < bytes; ++a)
     printer.Printer().Memory()[a] = static_cast<std::uint8_t>(a * 7 + 1);
   std::string error;

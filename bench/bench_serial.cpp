@@ -18,8 +18,8 @@
 #include "best_time_reporter.h"
 #include "model/stat_data_obj.h"
 #include "port/serial.h"
-#include "printer_sim.h"
 #include "protocol/command_stream.h"
+#include "pty_runner.h"
 
 namespace {
 
@@ -58,9 +58,9 @@ const CStatDataObj& FullModel() {
 }
 
 // The printer on its terminal, served by a thread for the whole run.
-pelmora::sim::CPrinterSim& Printer() {
-  static const std::unique_ptr<pelmora::sim::CPrinterSim> sim = [] {
-    auto s = std::make_unique<pelmora::sim::CPrinterSim>(FullModel(), pelmora::sim::CSimOptions{});
+pelmora::sim::CPtyRunner& Printer() {
+  static const std::unique_ptr<pelmora::sim::CPtyRunner> sim = [] {
+    auto s = std::make_unique<pelmora::sim::CPtyRunner>(FullModel(), pelmora::sim::CSimOptions{});
     std::string error;
     if (!s->Open(error)) {
       std::fprintf(stderr, "bench_serial: %s\n", error.c_str());

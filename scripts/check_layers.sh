@@ -11,7 +11,7 @@ cd "$ROOT"
 # Each folder and the layers its files may include, its own first.
 declare -A ALLOWED=(
   [src/log]="log"
-  [src/model]="model"
+  [src/model]="model log"
   [src/port]="port log"
   [src/protocol]="protocol model log"
   [src/update]="update protocol model port log"

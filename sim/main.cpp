@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "printer_sim.h"
+#include "pty_runner.h"
 #include "sim_options.h"
 
 namespace {
@@ -15,16 +15,16 @@ namespace {
 using pelmora::sim::CCommand;
 using pelmora::sim::CommandKind;
 
-std::atomic<pelmora::sim::CPrinterSim*> gSim{nullptr};
+std::atomic<pelmora::sim::CPtyRunner*> gSim{nullptr};
 
 void OnDumpSignal(int) {
-  if (pelmora::sim::CPrinterSim* sim = gSim.load()) {
+  if (pelmora::sim::CPtyRunner* sim = gSim.load()) {
     sim->RequestDump();
   }
 }
 
 void OnStopSignal(int) {
-  if (pelmora::sim::CPrinterSim* sim = gSim.load()) {
+  if (pelmora::sim::CPtyRunner* sim = gSim.load()) {
     sim->RequestStop();
   }
 }
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
     return 1;
   }
-  pelmora::sim::CPrinterSim sim(model, line.options);
+  pelmora::sim::CPtyRunner sim(model, line.options);
   if (!pelmora::sim::InitSimMemory(line, model, sim.Printer(), error)) {
     std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
     return 1;

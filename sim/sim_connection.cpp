@@ -13,11 +13,11 @@ constexpr std::uint8_t kDeviceIdRequest[] = {0x1B, 0x01, '@', 'T',  'J', 'L',
 }  // namespace
 
 void CSimConnection::Take(std::uint32_t count, const std::uint8_t* bytes) {
-  std::vector<CSimPrinter::Answer> answers;
+  std::vector<CFakePrinter::Answer> answers;
   printer_.Receive(std::span<const std::uint8_t>(bytes, count), answers);
   // The writer has finished a command; a line would now fall quiet.
   printer_.Idle(answers);
-  for (const CSimPrinter::Answer& answer : answers) {
+  for (const CFakePrinter::Answer& answer : answers) {
     inbox_.insert(inbox_.end(), answer.begin(), answer.end());
   }
 }

@@ -8,15 +8,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "fake_printer.h"
 #include "port/connection.h"
-#include "sim_printer.h"
 
 namespace pelmora::sim {
 
 class CSimConnection final : public port::IConnection {
  public:
   // Open from the start; `printer` must outlive the connection.
-  explicit CSimConnection(CSimPrinter& printer) : printer_(printer) {}
+  explicit CSimConnection(CFakePrinter& printer) : printer_(printer) {}
 
   bool IsOpen() const override { return open_; }
   // Sends the serial device ID request and reads what the printer answers.
@@ -31,7 +31,7 @@ class CSimConnection final : public port::IConnection {
  private:
   void Take(std::uint32_t count, const std::uint8_t* bytes);
 
-  CSimPrinter& printer_;
+  CFakePrinter& printer_;
   bool open_ = true;
   std::vector<std::uint8_t> inbox_;  // answered, not yet read
   port::ConnectionError lastError_ = port::ConnectionError::kNone;

@@ -138,7 +138,7 @@ bool LoadSimModel(const std::string& path, model::CStatDataObj& model, std::stri
 }
 
 bool InitSimMemory(const CSimCommandLine& line, const model::CStatDataObj& model,
-                   CSimPrinter& printer, std::string& error) {
+                   CFakePrinter& printer, std::string& error) {
   if (line.initFromModel) {
     printer.LoadImage(model);
   }

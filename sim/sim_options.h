@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_printer.h"
+#include "fake_printer.h"
 
 namespace pelmora::sim {
 
@@ -35,6 +35,6 @@ bool LoadSimModel(const std::string& path, model::CStatDataObj& model, std::stri
 // Fills the printer's memory as --init-from-model and --memory ask, in that order.
 // False with `error` when the dump file cannot be read.
 bool InitSimMemory(const CSimCommandLine& line, const model::CStatDataObj& model,
-                   CSimPrinter& printer, std::string& error);
+                   CFakePrinter& printer, std::string& error);
 
 }  // namespace pelmora::sim

@@ -15,7 +15,7 @@
 #include <iterator>
 #include <thread>
 
-#include "sim_printer.h"
+#include "fake_printer.h"
 
 namespace pelmora::sim {
 
@@ -123,7 +123,7 @@ bool CSimProcess::Dump(const std::string& dumpPath, std::vector<std::uint8_t>& m
   }
   std::ifstream in(dumpPath, std::ios::binary);
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  memory.assign(CSimPrinter::kMemorySize, 0);
+  memory.assign(CFakePrinter::kMemorySize, 0);
   return ParseDump(text, memory, error);
 }
 

@@ -23,8 +23,6 @@ class CSimProcess {
   bool Start(const std::string& program, const std::vector<std::string>& args, std::string& error);
 
   const std::string& DevicePath() const { return devicePath_; }
-  pid_t Pid() const { return pid_; }
-  bool Running() const { return pid_ > 0; }
 
   // Asks the child for a dump to `dumpPath` (the path it was started with after
   // --dump), waits up to 10 s for the file and reads it into `memory` (64 KiB).

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/logic/about_dlg.h"
+#include "app/qt_text.h"
 #include "screenshot.h"
 
 namespace pelmora::app {
@@ -141,7 +142,7 @@ void ShowAboutBox(QWidget* parent) {
 }
 
 void ShowHelp(QWidget* parent, const std::string& helpFilePath) {
-  const QString path = QString::fromStdString(helpFilePath);
+  const QString path = ToQString(helpFilePath);
   QPointer<CHelpWindow>& window = HelpWindow();
   // One help window: reused while it belongs to the same window, else opened
   // anew under the caller so that a modal caller does not block it.

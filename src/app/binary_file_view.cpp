@@ -4,11 +4,12 @@
 #include <QStringList>
 
 #include "app/logic/binary_file.h"
+#include "app/qt_text.h"
 
 namespace pelmora::app {
 
 bool ChooseBinaryFilePath(QWidget* parent, const std::string& folder, std::string& path) {
-  QFileDialog dialog(parent, QString(), QString::fromStdString(folder));
+  QFileDialog dialog(parent, QString(), ToQString(folder));
   dialog.setObjectName(QStringLiteral("binaryFileDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);

@@ -6,19 +6,20 @@
 #include <QPushButton>
 
 #include "app/change_dlg_layout.h"
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {
 
 CChangeChoiceDlgView::CChangeChoiceDlgView(CChangeChoiceDlg& logic, QWidget* parent)
     : QDialog(parent), logic_(logic) {
-  const CChangeDlgFrame frame = BuildChangeDlgFrame(this, QString::fromStdString(logic.ItemName()),
-                                                    QString::fromStdString(logic.Caution()));
+  const CChangeDlgFrame frame =
+      BuildChangeDlgFrame(this, ToQString(logic.ItemName()), ToQString(logic.Caution()));
   list_ = new QComboBox(this);
   list_->setObjectName(QStringLiteral("choiceList"));
   list_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   list_->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 20);
-  for (const std::string& choice : logic.Choices()) list_->addItem(QString::fromStdString(choice));
+  for (const std::string& choice : logic.Choices()) list_->addItem(ToQString(choice));
   list_->setCurrentIndex(logic.Selected());
   frame.valueRow->addWidget(list_);
   frame.valueRow->addStretch(1);

@@ -1,29 +1,21 @@
 #include "app/change_dlg_layout.h"
 
 #include <QDialog>
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/dialog_units.h"
 #include "app/logic/config_dlg_texts.h"
 
 namespace pelmora::app {
 
 namespace {
 
-// The dialogs' size in dialog units (a quarter of the average character width
-// across, an eighth of the character height down), converted with their font.
+// The dialogs' size in dialog units.
 constexpr int kWidthUnits = 190;
 constexpr int kHeightUnits = 90;
-
-QSize DialogUnits(const QWidget* widget, int x, int y) {
-  const QFontMetrics metrics(widget->font());
-  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  const int average = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
-  return {x * average / 4, y * metrics.height() / 8};
-}
 
 }  // namespace
 
@@ -66,7 +58,7 @@ CChangeDlgFrame BuildChangeDlgFrame(QDialog* dialog, const QString& itemName,
   layout->addWidget(frame.caution);
   frame.valueRow = new QHBoxLayout;
   frame.valueRow->setSpacing(6);
-  frame.valueRow->addSpacing(DialogUnits(dialog, 20, 0).width());
+  frame.valueRow->addSpacing(DialogUnitsToPixels(dialog, 20, 0).width());
   layout->addLayout(frame.valueRow);
   layout->addStretch(1);
   auto* buttons = new QHBoxLayout;
@@ -75,7 +67,7 @@ CChangeDlgFrame BuildChangeDlgFrame(QDialog* dialog, const QString& itemName,
   buttons->addWidget(frame.cancel);
   layout->addLayout(buttons);
 
-  const QSize size = DialogUnits(dialog, kWidthUnits, kHeightUnits);
+  const QSize size = DialogUnitsToPixels(dialog, kWidthUnits, kHeightUnits);
   dialog->setMinimumSize(size);
   return frame;
 }

@@ -7,22 +7,17 @@
 #include <QPushButton>
 
 #include "app/change_dlg_layout.h"
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {
 
-namespace {
-
-QString Text(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 CChangeValueDlgView::CChangeValueDlgView(CChangeValueDlg& logic, QWidget* parent)
     : QDialog(parent), logic_(logic) {
   const CChangeDlgFrame frame =
-      BuildChangeDlgFrame(this, Text(logic.ItemName()), Text(logic.Caution()));
+      BuildChangeDlgFrame(this, ToQString(logic.ItemName()), ToQString(logic.Caution()));
   name_ = frame.name;
   caution_ = frame.caution;
   ok_ = frame.ok;
@@ -35,7 +30,7 @@ CChangeValueDlgView::CChangeValueDlgView(CChangeValueDlg& logic, QWidget* parent
   combo_->setEditable(true);
   combo_->setInsertPolicy(QComboBox::NoInsert);
   combo_->setCompleter(nullptr);
-  unit_ = new QLabel(Text(logic.Unit()), this);
+  unit_ = new QLabel(ToQString(logic.Unit()), this);
   unit_->setObjectName(QStringLiteral("unit"));
   unit_->setTextFormat(Qt::PlainText);
 
@@ -49,16 +44,16 @@ CChangeValueDlgView::CChangeValueDlgView(CChangeValueDlg& logic, QWidget* parent
 
   if (logic.HasChoices()) {
     edit_->hide();
-    for (const std::string& choice : logic.ChoiceNames()) combo_->addItem(Text(choice));
+    for (const std::string& choice : logic.ChoiceNames()) combo_->addItem(ToQString(choice));
     combo_->setCurrentIndex(-1);
-    combo_->setEditText(Text(logic.ValueText()));
+    combo_->setEditText(ToQString(logic.ValueText()));
     // Picking an entry stores that choice; typing makes the text a number again.
     connect(combo_, &QComboBox::activated, this, [this](int index) { picked_ = index; });
     connect(combo_->lineEdit(), &QLineEdit::textEdited, this, [this] { picked_ = -1; });
     combo_->setFocus();
   } else {
     combo_->hide();
-    edit_->setText(Text(logic.ValueText()));
+    edit_->setText(ToQString(logic.ValueText()));
     edit_->selectAll();
     edit_->setFocus();
   }

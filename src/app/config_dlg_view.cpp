@@ -20,8 +20,10 @@
 #include "app/binary_file_view.h"
 #include "app/change_choice_dlg_view.h"
 #include "app/change_value_dlg_view.h"
+#include "app/dialog_units.h"
 #include "app/logic/config_dlg_texts.h"
 #include "app/print_setting_list_view.h"
+#include "app/qt_text.h"
 #include "app/save_as_dlg_view.h"
 #include "app/screenshot.h"
 #include "app/update_printer_view.h"
@@ -30,23 +32,11 @@ namespace pelmora::app {
 
 namespace {
 
-QString Text(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-// The window's size in dialog units (a quarter of the average character width
-// across, an eighth of the character height down), converted with its font.
+// The window's size in dialog units.
 constexpr int kWidthUnits = 360;
 constexpr int kHeightUnits = 260;
 // Width of the "Item" column in pixels.
 constexpr int kItemColumnWidth = 250;
-
-QSize DialogUnits(const QWidget* widget, int x, int y) {
-  const QFontMetrics metrics(widget->font());
-  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  const int average = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
-  return {x * average / 4, y * metrics.height() / 8};
-}
 
 // Rows a little taller than the font, so the list does not look cramped.
 class CRowDelegate : public QStyledItemDelegate {
@@ -105,7 +95,7 @@ QVariant CSettingListModel::data(const QModelIndex& index, int role) const {
   const auto row = static_cast<std::size_t>(index.row());
   if (row >= rows.size())
     return {};
-  return Text(index.column() == 0 ? rows[row].name : rows[row].value);
+  return ToQString(index.column() == 0 ? rows[row].name : rows[row].value);
 }
 
 QVariant CSettingListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -157,7 +147,7 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
   // A long printer name is cut short rather than widening the window.
   header_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  getPrinterSetting_ = AddButton("Get Printer Setting", "getPrinterSettingButton");
+  getPrinterSetting_ = AddButton(update::msg::kGetPrinterSettingTitle, "getPrinterSettingButton");
 
   // The page tabs over the one list both pages share.
   tabs_ = new QTabBar(this);
@@ -186,11 +176,11 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
   list_->header()->resizeSection(0, kItemColumnWidth);
 
   restoreSetting_ = AddButton("Restore Setting", "restoreSettingButton");
-  changeSetting_ = AddButton("Change Setting", "changeSettingButton");
+  changeSetting_ = AddButton(editor_text::kChangeSettingTitle, "changeSettingButton");
   changeSetting_->setDefault(true);
   createBinaryFile_ = AddButton("Create Binary File", "createBinaryFileButton");
   saveConfiguration_ = AddButton("Save  Configuration", "saveConfigurationButton");
-  updatePrinter_ = AddButton("Update Printer", "updatePrinterButton");
+  updatePrinter_ = AddButton(update::msg::kUpdatePrinterTitle, "updatePrinterButton");
   close_ = AddButton("Close", "closeButton");
 
   auto* top = new QHBoxLayout;
@@ -270,8 +260,8 @@ CConfigDlgView::CConfigDlgView(QWidget* parent)
 
   // The designed size is the smallest, unless the screen is smaller (a large
   // scale factor); the list takes any room beyond it.
-  const QSize size =
-      FitToScreen(this, DialogUnits(this, kWidthUnits, kHeightUnits).expandedTo(sizeHint()));
+  const QSize size = FitToScreen(
+      this, DialogUnitsToPixels(this, kWidthUnits, kHeightUnits).expandedTo(sizeHint()));
   setMinimumSize(size);
   resize(size);
 }
@@ -333,7 +323,7 @@ void CConfigDlgView::Bind() {
 }
 
 void CConfigDlgView::Sync() {
-  header_->SetFullText(Text(logic_.HeaderText()));
+  header_->SetFullText(ToQString(logic_.HeaderText()));
   const bool restore = logic_.RestoreEnabled();
   restoreSetting_->setEnabled(restore);
   restoreAction_->setEnabled(restore);

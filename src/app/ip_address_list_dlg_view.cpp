@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {
@@ -33,8 +34,7 @@ void FillPrinterList(QTreeWidget* list, const std::vector<update::CIPAddressEntr
   list->clear();
   QList<QTreeWidgetItem*> items;
   for (const update::CIPAddressEntry& entry : entries) {
-    items.append(new QTreeWidgetItem(
-        {QString::fromStdString(entry.ipAddress), QString::fromStdString(entry.description)}));
+    items.append(new QTreeWidgetItem({ToQString(entry.ipAddress), ToQString(entry.description)}));
   }
   list->addTopLevelItems(items);
 }

@@ -13,6 +13,7 @@
 #include "app/logic/vorsetta_app.h"
 #include "app/qt_prompt.h"
 #include "app/start_dlg_view.h"
+#include "model/messages.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
 
   // Qt takes its own options (-platform, ...) out of argv.
   QApplication qapp(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Pelmora"));
+  QApplication::setApplicationName(QString::fromUtf8(pelmora::model::msg::kAppTitle));
   QApplication::setWindowIcon(pelmora::app::ApplicationIcon());
 
   const QStringList args = QApplication::arguments().mid(1);
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
   }
 
   if (!app.SettingsProblem().empty()) {
-    pelmora::app::CQtPrompt(nullptr).Ask("Pelmora", app.SettingsProblem(),
+    pelmora::app::CQtPrompt(nullptr).Ask(pelmora::model::msg::kAppTitle, app.SettingsProblem(),
                                          pelmora::model::Buttons::kOk);
   }
   app.InitInstance([] { return pelmora::app::RunStartDlg(); });

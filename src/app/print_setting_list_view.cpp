@@ -9,6 +9,8 @@
 #include <QPrinterInfo>
 #include <utility>
 
+#include "app/qt_text.h"
+
 namespace pelmora::app {
 
 namespace {
@@ -43,7 +45,7 @@ bool ChoosePdfPath(QWidget* parent, const QString& path, QString& chosen) {
 bool PrintSettingListWithDialog(QWidget* parent, const CPrintRequest& request) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName(QString::fromUtf8(kPrintDocumentName));
-  const QString pdfPath = QString::fromStdString(request.pdfPath);
+  const QString pdfPath = ToQString(request.pdfPath);
   if (!HasPrintQueue()) {
     QString chosen;
     if (!ChoosePdfPath(parent, pdfPath, chosen))
@@ -82,7 +84,7 @@ void PaintSettingList(QPrinter& printer, const CPrintRequest& request) {
   const QFontMetrics metrics = painter.fontMetrics();
   const int pageHeight = painter.viewport().height();
   for (const CPrintLine& line : LayoutSettingList(request, metrics.height(), pageHeight)) {
-    painter.drawText(kPrintLeft, line.top + metrics.ascent(), QString::fromStdString(line.text));
+    painter.drawText(kPrintLeft, line.top + metrics.ascent(), ToQString(line.text));
   }
   painter.end();
 }

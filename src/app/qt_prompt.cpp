@@ -3,6 +3,9 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 
+#include "qt_text.h"
+#include "update/messages.h"
+
 namespace pelmora::app {
 
 namespace {
@@ -22,9 +25,9 @@ bool SaysSomethingFailed(std::string_view text) {
 
 QMessageBox::Icon MessageIcon(std::string_view title, std::string_view text,
                               model::Buttons buttons) {
-  if (title == "Error" || SaysSomethingFailed(text))
+  if (title == update::msg::kErrorTitle || SaysSomethingFailed(text))
     return QMessageBox::Critical;
-  if (title == "Warning")
+  if (title == update::msg::kWarningTitle)
     return QMessageBox::Warning;
   return buttons == model::Buttons::kOk ? QMessageBox::Information : QMessageBox::Question;
 }
@@ -32,8 +35,8 @@ QMessageBox::Icon MessageIcon(std::string_view title, std::string_view text,
 model::Answer CQtPrompt::Ask(std::string_view title, std::string_view text,
                              model::Buttons buttons) {
   QMessageBox box(owner_);
-  box.setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
-  box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  box.setWindowTitle(ToQString(title));
+  box.setText(ToQString(text));
   box.setIcon(MessageIcon(title, text, buttons));
   switch (buttons) {
     case model::Buttons::kOk:

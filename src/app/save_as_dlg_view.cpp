@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/logic/config_dlg_texts.h"
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {
@@ -19,9 +20,9 @@ CSaveAsDlgView::CSaveAsDlgView(CSaveAsDlg& logic, QWidget* parent)
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-  fileName_ = new QLineEdit(QString::fromStdString(logic.FileName()), this);
+  fileName_ = new QLineEdit(ToQString(logic.FileName()), this);
   fileName_->setObjectName(QStringLiteral("fileNameEdit"));
-  description_ = new QLineEdit(QString::fromStdString(logic.Description()), this);
+  description_ = new QLineEdit(ToQString(logic.Description()), this);
   description_->setObjectName(QStringLiteral("descriptionEdit"));
   auto* nameLabel = new QLabel(QStringLiteral("File Name (*.cfg)"), this);
   nameLabel->setBuddy(fileName_);

@@ -1,7 +1,6 @@
 #include "start_dlg_view.h"
 
 #include <QAction>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,19 +14,16 @@
 
 #include "app/about_dlg_view.h"
 #include "app/config_dlg_view.h"
+#include "app/dialog_units.h"
+#include "app/qt_text.h"
 #include "app/screenshot.h"
+#include "model/messages.h"
 
 namespace pelmora::app {
 
 namespace {
 
-QString Text(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-// The list state's size in dialog units: a horizontal unit is a quarter of
-// the font's average character width, a vertical one an eighth of its height,
-// so the window grows with the user's font.
+// The list state's size in dialog units.
 constexpr int kWidthUnits = 271;
 constexpr int kHeightUnits = 169;
 
@@ -40,7 +36,7 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
       prompt_(this),
       logic_(prompt_, *this),
       runConfig_(runConfig ? std::move(runConfig) : ConfigRunner(RunConfigDlg)) {
-  setWindowTitle(QStringLiteral("Pelmora"));
+  setWindowTitle(QString::fromUtf8(model::msg::kAppTitle));
   setWindowIcon(ApplicationIcon());
 
   // Choose state: the two ways in, with OK and Exit beside them.
@@ -119,7 +115,7 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
   const QSize chooseMinimum = layout->totalMinimumSize();
   choosePanel_->hide();
   listPanel_->show();
-  listSize_ = DialogUnitsToPixels(kWidthUnits, kHeightUnits)
+  listSize_ = DialogUnitsToPixels(this, kWidthUnits, kHeightUnits)
                   .expandedTo(layout->totalMinimumSize())
                   .expandedTo(chooseMinimum +
                               QSize(CStartDlg::kChooseShrinkWidth, CStartDlg::kChooseShrinkHeight));
@@ -133,15 +129,6 @@ CStartDlgView::CStartDlgView(QWidget* parent, ConfigRunner runConfig)
 
 CStartDlgView::~CStartDlgView() {
   CloseHelp();
-}
-
-QSize CStartDlgView::DialogUnitsToPixels(int x, int y) const {
-  const QFontMetrics metrics(font());
-  const int baseX = metrics.horizontalAdvance(
-                        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-                    52;
-  const int baseY = metrics.height();
-  return {x * baseX / 4, y * baseY / 8};
 }
 
 void CStartDlgView::reject() {
@@ -219,9 +206,9 @@ void CStartDlgView::Refresh() {
 }
 
 void CStartDlgView::FillColumns() {
-  promptLabel_->setText(Text(logic_.Prompt()));
+  promptLabel_->setText(ToQString(logic_.Prompt()));
   QStringList titles;
-  for (const CStartDlg::Column& column : logic_.Columns()) titles << Text(column.title);
+  for (const CStartDlg::Column& column : logic_.Columns()) titles << ToQString(column.title);
   list_->clear();
   list_->setColumnCount(static_cast<int>(titles.size()));
   list_->setHeaderLabels(titles);
@@ -233,7 +220,7 @@ void CStartDlgView::FillRows() {
   QList<QTreeWidgetItem*> items;
   for (const model::CFileInfo& row : logic_.Rows()) {
     QStringList texts;
-    for (const std::string& text : logic_.RowTexts(row)) texts << Text(text);
+    for (const std::string& text : logic_.RowTexts(row)) texts << ToQString(text);
     auto* item = new QTreeWidgetItem(texts);
     for (int i = 0; i < texts.size(); ++i) item->setToolTip(i, texts[i]);
     items << item;

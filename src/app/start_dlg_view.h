@@ -56,7 +56,6 @@ class CStartDlgView : public QDialog, private IStartUi {
   void Refresh();
   void FillColumns();
   void FillRows();
-  QSize DialogUnitsToPixels(int x, int y) const;
 
   // IStartUi
   void Minimise() override;

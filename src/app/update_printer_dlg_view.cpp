@@ -11,19 +11,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <array>
 
 #include "app/ip_address_list_dlg_view.h"
 #include "app/progress_dlg_view.h"
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 #include "app/warning_dlg_view.h"
 
 namespace pelmora::app {
 
 namespace {
-
-QString Text(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
@@ -40,17 +38,18 @@ QLabel* MakeLabel(const QString& text, QWidget* parent) {
 }
 
 // One row of radio buttons in one group, a button per column from column 1, so
-// that the rows line up; each button's id is the value it stands for.
+// that the rows line up; each button's id is the code it stands for, and `names` gives
+// their object names in the same order.
+template <std::size_t N>
 void AddRadioRow(QGridLayout* grid, int row, const QString& label, QButtonGroup* group,
-                 QWidget* parent,
-                 std::initializer_list<std::tuple<const char*, const char*, int>> buttons) {
+                 QWidget* parent, const update::LineChoice (&choices)[N],
+                 const std::array<const char*, N>& names) {
   grid->addWidget(MakeLabel(label, parent), row, 0);
-  int column = 1;
-  for (const auto& [text, name, id] : buttons) {
-    auto* radio = new QRadioButton(QString::fromUtf8(text), parent);
-    radio->setObjectName(QLatin1String(name));
-    group->addButton(radio, id);
-    grid->addWidget(radio, row, column++);
+  for (std::size_t i = 0; i < N; ++i) {
+    auto* radio = new QRadioButton(QString::fromUtf8(choices[i].text), parent);
+    radio->setObjectName(QLatin1String(names[i]));
+    group->addButton(radio, choices[i].code);
+    grid->addWidget(radio, row, static_cast<int>(i) + 1);
   }
 }
 
@@ -94,8 +93,7 @@ void CUpdatePrinterDlgView::BuildWidgets() {
   baud_ = new QComboBox(serialGroup_);
   baud_->setObjectName(QStringLiteral("baud"));
   for (const update::BaudEntry& entry : update::kBaudList) {
-    baud_->addItem(QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size())),
-                   QVariant::fromValue(entry.number));
+    baud_->addItem(ToQString(entry.text), QVariant::fromValue(entry.number));
   }
   parity_ = new QButtonGroup(this);
   length_ = new QButtonGroup(this);
@@ -109,16 +107,12 @@ void CUpdatePrinterDlgView::BuildWidgets() {
   serial->setVerticalSpacing(8);
   serial->addWidget(MakeLabel(tr("Baud"), serialGroup_), 0, 0);
   serial->addLayout(baudRow, 0, 1, 1, 3);
-  AddRadioRow(serial, 1, tr("Parity"), parity_, serialGroup_,
-              {{"Off", "parityOff", update::kParityNone},
-               {"Odd", "parityOdd", update::kParityOdd},
-               {"Even", "parityEven", update::kParityEven}});
-  AddRadioRow(serial, 2, tr("Length"), length_, serialGroup_,
-              {{"8bit", "length8", 8}, {"7bit", "length7", 7}});
-  AddRadioRow(serial, 3, tr("Stop"), stop_, serialGroup_,
-              {{"1-bit", "stop1", update::kOneStopBit},
-               {"1.5bit", "stop15", update::kOne5StopBits},
-               {"2-bit", "stop2", update::kTwoStopBits}});
+  AddRadioRow(serial, 1, tr("Parity"), parity_, serialGroup_, update::kParityChoices,
+              {"parityOff", "parityOdd", "parityEven"});
+  AddRadioRow(serial, 2, tr("Length"), length_, serialGroup_, update::kLengthChoices,
+              {"length8", "length7"});
+  AddRadioRow(serial, 3, tr("Stop"), stop_, serialGroup_, update::kStopChoices,
+              {"stop1", "stop15", "stop2"});
   serial->setColumnStretch(4, 1);
 
   // TCP/IP targets.
@@ -224,7 +218,7 @@ void CUpdatePrinterDlgView::InitDialog() {
   update_->setText(QString::fromUtf8(logic_.UpdateButtonText()));
   connection_->clear();
   for (const update::CConnectionEntry& entry : logic_.Connections()) {
-    connection_->addItem(Text(entry.text), entry.type);
+    connection_->addItem(ToQString(entry.text), entry.type);
   }
   connection_->setCurrentIndex(logic_.CurrentSelection());
   ShowSerial();
@@ -274,8 +268,8 @@ void CUpdatePrinterDlgView::ShowRows() {
 }
 
 void CUpdatePrinterDlgView::ShowEdits() {
-  ipAddress_->setText(Text(logic_.IPAddressText()));
-  description_->setText(Text(logic_.DescriptionText()));
+  ipAddress_->setText(ToQString(logic_.IPAddressText()));
+  description_->setText(ToQString(logic_.DescriptionText()));
 }
 
 void CUpdatePrinterDlgView::OnConnectionActivated(int index) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {
@@ -35,7 +36,7 @@ CWarningDlgView::CWarningDlgView(update::CWarningDlg& logic, QWidget* parent)
   address->setObjectName(QStringLiteral("address"));
   address->setTextFormat(Qt::PlainText);
   if (logic.IsNetworkMode())
-    address->setText(QString::fromStdString(logic.AddressText()));
+    address->setText(ToQString(logic.AddressText()));
   check_->setVisible(logic.IsCheckBoxShown());
   check_->setEnabled(logic.IsCheckBoxShown());
   address->setVisible(logic.IsAddressShown());

@@ -1,8 +1,6 @@
 #include "cli_commands.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -10,18 +8,18 @@
 #include "cli_prompt.h"
 #include "cli_update_ui.h"
 #include "escape.h"
+#include "log/ascii.h"
 #include "log/debug_log.h"
 #include "log/settings.h"
 #include "model/item_text.h"
+#include "model/messages.h"
 #include "model/model_file.h"
 #include "model/result_codes.h"
 #include "model/save_name.h"
-#include "model/text_rules.h"
 #include "port/deadline.h"
-#include "port/termios2_line.h"
+#include "port/serial.h"
 #include "protocol/command_stream.h"
 #include "update/connection_settings.h"
-#include "update/text_compare.h"
 #include "update/update_printer_dlg.h"
 
 namespace pelmora::cli {
@@ -79,7 +77,7 @@ const CItem* FindItem(const CStatDataObj& data, std::string_view name) {
 std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
                                     std::string& error) {
   if (!item.changeable) {
-    error = "This item can't change.";
+    error = model::msg::kCannotChange;
     return std::nullopt;
   }
   std::vector<std::string_view> allowed;
@@ -91,15 +89,15 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
       }
       if (model::CheckValue(item, value))
         return value;
-      error = "This value is out of range.";
+      error = model::msg::kOutOfRange;
       return std::nullopt;
     case model::kBitItem:
       // The exact text first, so that texts differing only in case stay apart.
       if (value == item.onText || value == item.offText)
         return value;
-      if (model::detail::EqualsNoCase(value, item.onText))
+      if (log::EqualsIgnoringCase(value, item.onText))
         return item.onText;
-      if (model::detail::EqualsNoCase(value, item.offText))
+      if (log::EqualsIgnoringCase(value, item.offText))
         return item.offText;
       allowed = {item.onText, item.offText};
       break;
@@ -255,21 +253,6 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
 
 namespace {
 
-// The rate a serial device is set to, as the dialog shows it for COM1; nothing when the
-// device cannot be opened or is no terminal. Opening it neither waits for carrier nor
-// makes it the controlling terminal.
-std::optional<std::uint32_t> DeviceBaudRate(const std::string& device) {
-  if (device.empty())
-    return std::nullopt;
-  const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return std::nullopt;
-  port::detail::CLineState state;
-  const bool ok = port::detail::ReadLineState(fd, state) == 0;
-  ::close(fd);
-  return ok ? std::optional<std::uint32_t>(state.outputBaud) : std::nullopt;
-}
-
 void OnStopSignal(int signal) {
   port::RequestStop(signal);
 }
@@ -327,7 +310,7 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
   env.com1DefaultBaud = [&]() -> std::optional<std::uint32_t> {
     if (options.baudRate)
       return std::nullopt;  // not needed: the option decides
-    return DeviceBaudRate(settings.PortDevice("COM1"));
+    return port::DeviceBaudRate(settings.PortDevice("COM1"));
   };
   update::CUpdatePrinterDlg dlg(prompt, ui, env);
 
@@ -338,7 +321,7 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
     dlg.InitControl();
     const auto& entries = dlg.Connections();
     for (std::size_t i = 0; i < entries.size() && !offered; ++i) {
-      if (!update::detail::EqualsIgnoringCase(entries[i].text, options.connection))
+      if (!log::EqualsIgnoringCase(entries[i].text, options.connection))
         continue;
       offered = true;
       if (static_cast<int>(i) != dlg.CurrentSelection())

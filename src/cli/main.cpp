@@ -14,13 +14,10 @@ namespace {
 using pelmora::cli::TransferOptions;
 
 // The texts of the dialog's radio buttons, and the codes they stand for.
-struct LineChoice {
-  const char* text;
-  int code;
-};
-constexpr LineChoice kParities[] = {{"Off", 0}, {"Odd", 1}, {"Even", 2}};
-constexpr LineChoice kLengths[] = {{"8bit", 8}, {"7bit", 7}};
-constexpr LineChoice kStops[] = {{"1-bit", 0}, {"1.5bit", 1}, {"2-bit", 2}};
+using pelmora::update::LineChoice;
+constexpr const auto& kParities = pelmora::update::kParityChoices;
+constexpr const auto& kLengths = pelmora::update::kLengthChoices;
+constexpr const auto& kStops = pelmora::update::kStopChoices;
 
 template <std::size_t N>
 std::vector<std::string> Texts(const LineChoice (&choices)[N]) {

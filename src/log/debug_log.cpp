@@ -184,10 +184,6 @@ void EnableLog(bool enabled) {
   gEnabled.store(enabled, std::memory_order_relaxed);
 }
 
-bool IsLogEnabled() {
-  return gEnabled.load(std::memory_order_relaxed);
-}
-
 std::string LogFilePath() {
   return gLogFilePath.empty() ? DefaultLogFilePath() : gLogFilePath;
 }

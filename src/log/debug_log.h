@@ -9,7 +9,6 @@ namespace pelmora::log {
 
 // Switches the trace on or off; called once at start-up from the settings.
 void EnableLog(bool enabled);
-bool IsLogEnabled();
 
 // Where lines go: "VORSETTA.LOG" in $XDG_STATE_HOME/pelmora (or ~/.local/state/pelmora).
 // Tests point it elsewhere; an empty path goes back to that default. The file is

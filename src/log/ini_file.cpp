@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "log/ascii.h"
+
 namespace pelmora::log {
 
 namespace {
@@ -23,10 +25,6 @@ std::string_view Trim(std::string_view text) {
     text.remove_suffix(1);
   }
   return text;
-}
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 std::string_view Unquote(std::string_view value) {
@@ -77,18 +75,6 @@ std::uint32_t LeadingNumber(std::string_view value) {
 }
 
 }  // namespace
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::optional<CIniFile> CIniFile::Load(const std::string& path) {
   std::string text;
@@ -186,7 +172,7 @@ CIniFile CIniFile::Parse(std::string_view text) {
 
 std::optional<std::string> CIniFile::Find(std::string_view section, std::string_view key) const {
   for (const Entry& entry : entries_) {
-    if (EqualIgnoringCase(entry.section, section) && EqualIgnoringCase(entry.key, key)) {
+    if (EqualsIgnoringCase(entry.section, section) && EqualsIgnoringCase(entry.key, key)) {
       return entry.value;
     }
   }

@@ -10,10 +10,6 @@
 
 namespace pelmora::log {
 
-// Compares names the way the INI lookups do: ASCII letters ignoring case, every
-// other byte exactly.
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
-
 // The key/value lines of an INI text. Recognised lines:
 //   [Section]        starts a section (the name is trimmed; text after ']' is ignored)
 //   key = value      a key of the current section (blanks around key and value trimmed)

@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+#include "log/ascii.h"
+
 namespace pelmora::log {
 
 namespace {
@@ -125,7 +127,7 @@ std::string CSettings::SettingsPath() {
 std::string CSettings::PortDevice(std::string_view name) const {
   // The latest override wins, as a repeated command-line option would.
   for (auto it = overrides_.rbegin(); it != overrides_.rend(); ++it) {
-    if (EqualIgnoringCase(it->first, name)) {
+    if (EqualsIgnoringCase(it->first, name)) {
       return it->second;
     }
   }
@@ -137,7 +139,7 @@ std::string CSettings::PortDevice(std::string_view name) const {
     return device;
   }
   for (const PortDefault& port : kPortDefaults) {
-    if (EqualIgnoringCase(port.name, name)) {
+    if (EqualsIgnoringCase(port.name, name)) {
       return std::string(port.device);
     }
   }

@@ -3,6 +3,7 @@
 #include <limits>
 #include <optional>
 
+#include "log/ascii.h"
 #include "model_file.h"
 #include "result_codes.h"
 #include "scan.h"
@@ -13,9 +14,9 @@ namespace pelmora::model {
 namespace {
 
 using detail::Attribute;
-using detail::EqualsNoCase;
 using detail::Key;
 using detail::KeyOf;
+using log::EqualsIgnoringCase;
 
 constexpr std::size_t kItemNameLimit = 258;
 constexpr std::size_t kChoiceNameLimit = 64;
@@ -138,7 +139,7 @@ bool ReadCaution(const Attribute& attr, bool isLast, std::string& caution) {
 }
 
 bool IsStart(const Attribute& attr) {
-  return EqualsNoCase(attr.value, "Start");
+  return EqualsIgnoringCase(attr.value, "Start");
 }
 
 }  // namespace
@@ -148,7 +149,7 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
   if (!named)
     return kResultFormError;
   CItem item;
-  if (EqualsNoCase(named->namePart, "End")) {
+  if (EqualsIgnoringCase(named->namePart, "End")) {
     item.name = named->namePart;
   } else if (!detail::ParseQuoted(named->namePart, kItemNameLimit, item.name)) {
     return kResultFormError;
@@ -162,11 +163,11 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
       continue;
     if (a.value.empty() || !detail::IsSingleWord(a.value))
       return kResultFormError;
-    if (EqualsNoCase(a.value, "number"))
+    if (EqualsIgnoringCase(a.value, "number"))
       item.type = kNumberItem;
-    if (EqualsNoCase(a.value, "bit"))
+    if (EqualsIgnoringCase(a.value, "bit"))
       item.type = kBitItem;
-    if (EqualsNoCase(a.value, "code"))
+    if (EqualsIgnoringCase(a.value, "code"))
       item.type = kCodeItem;
     if (item.type != 0)
       break;
@@ -236,9 +237,9 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
         case Key::kEdian:
           if (hasOrder)
             return kResultFormError;
-          if (EqualsNoCase(v, "big")) {
+          if (EqualsIgnoringCase(v, "big")) {
             item.byteOrder = kBigEndian;
-          } else if (EqualsNoCase(v, "little")) {
+          } else if (EqualsIgnoringCase(v, "little")) {
             item.byteOrder = kLittleEndian;
           } else {
             return kResultFormError;
@@ -349,7 +350,7 @@ int CModelFile::ParseChoiceList(CItem& item, bool hasAddress) {
     const auto named = SplitName(line, nameScratch_);
     if (!named)
       return kResultFormError;
-    if (EqualsNoCase(named->namePart, "End"))
+    if (EqualsIgnoringCase(named->namePart, "End"))
       break;
     CChoice choice;
     if (!detail::ParseQuoted(named->namePart, kChoiceNameLimit, choice.name)) {

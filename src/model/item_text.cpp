@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "log/ascii.h"
 #include "text_rules.h"
 
 namespace pelmora::model {
@@ -244,7 +245,7 @@ int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text) {
     }
     case kBitItem: {
       const auto bit = static_cast<std::uint8_t>(1u << (item.BitNumber() & 0x7));
-      const bool on = detail::EqualsNoCase(text, item.onText);
+      const bool on = log::EqualsIgnoringCase(text, item.onText);
       model.WriteBytes(item.FirstAddress(), {&bit, 1}, on ? kWriteSetBits : kWriteClearBits);
       return 1;
     }

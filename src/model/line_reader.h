@@ -34,7 +34,6 @@ class CLineReader {
 
   // Lines counted so far: every line feed, and the 0xFF that ends the text.
   std::uint32_t LineNumber() const { return lineNumber_; }
-  void ResetLineNumber() { lineNumber_ = 0; }
   std::size_t Position() const { return pos_; }
 
  private:

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "log/ascii.h"
 #include "result_codes.h"
 #include "text_rules.h"
 
@@ -15,7 +16,7 @@ namespace pelmora::model {
 
 namespace {
 
-using detail::EqualsNoCase;
+using log::EqualsIgnoringCase;
 
 constexpr std::size_t kNameLimit = 258;
 
@@ -82,15 +83,15 @@ bool VersionAccepted(std::string_view v) {
 }
 
 std::uint32_t KeyBit(std::string_view key) {
-  if (EqualsNoCase(key, "Version"))
+  if (EqualsIgnoringCase(key, "Version"))
     return kKeyVersion;
-  if (EqualsNoCase(key, "CmdLine"))
+  if (EqualsIgnoringCase(key, "CmdLine"))
     return kKeyCmdLine;
-  if (EqualsNoCase(key, "ModelName"))
+  if (EqualsIgnoringCase(key, "ModelName"))
     return kKeyModelName;
-  if (EqualsNoCase(key, "Interface"))
+  if (EqualsIgnoringCase(key, "Interface"))
     return kKeyInterface;
-  if (EqualsNoCase(key, "DriverName"))
+  if (EqualsIgnoringCase(key, "DriverName"))
     return kKeyDriverName;
   return 0;
 }
@@ -306,7 +307,7 @@ std::uint32_t SectionCode(std::string_view name) {
                    {"Default", kSectionDefault},   {"Mask", kSectionMask},
                    {"SetData", kSectionSetData},   {"Option", kSectionOption}};
   for (const auto& s : kSections) {
-    if (EqualsNoCase(name, s.name))
+    if (EqualsIgnoringCase(name, s.name))
       return s.code;
   }
   return 0;
@@ -316,7 +317,7 @@ bool ApplySectionLine(std::string_view line, std::uint32_t& section, std::uint32
   std::string name;
   if (!ParseSectionName(line, name))
     return false;
-  if (EqualsNoCase(name, "End")) {
+  if (EqualsIgnoringCase(name, "End")) {
     ended |= section >> 4;
   } else if (const std::uint32_t code = SectionCode(name)) {
     section = code;
@@ -363,24 +364,24 @@ int CModelFile::ParseHeaderLine(std::string_view line) {
     if (!detail::ParseQuoted(value, kNameLimit, text))
       return fail(kSectionHeader | bit);
     model_->SetDriverName(std::move(text));
-  } else if (EqualsNoCase(attr.key, "PrinterName")) {
+  } else if (EqualsIgnoringCase(attr.key, "PrinterName")) {
     // Read by the folder listing only.
   } else if (!detail::IsSingleWord(value)) {
     return fail(kSectionHeader);
   } else if (bit == kKeyVersion) {
     if (!VersionAccepted(value))
       return kResultBadVersion;
-  } else if (EqualsNoCase(attr.key, "Edian")) {
-    if (EqualsNoCase(value, "big")) {
+  } else if (EqualsIgnoringCase(attr.key, "Edian")) {
+    if (EqualsIgnoringCase(value, "big")) {
       defaultOrder_ = kBigEndian;
-    } else if (!EqualsNoCase(value, "little")) {
+    } else if (!EqualsIgnoringCase(value, "little")) {
       return fail(kSectionHeader);
     }
   } else {
     const bool isWrite = bit == kKeyCmdLine;
-    const bool isRead = EqualsNoCase(attr.key, "GetCmd");
-    const bool isReset = EqualsNoCase(attr.key, "RstCmd");
-    const bool isInit = EqualsNoCase(attr.key, "InitLine");
+    const bool isRead = EqualsIgnoringCase(attr.key, "GetCmd");
+    const bool isReset = EqualsIgnoringCase(attr.key, "RstCmd");
+    const bool isInit = EqualsIgnoringCase(attr.key, "InitLine");
     if (isWrite || isRead || isReset || isInit) {
       std::vector<std::uint8_t> bytes;
       const bool ok = (isWrite || isRead) ? ParseTemplate(value, isWrite, bytes)

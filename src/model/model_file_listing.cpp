@@ -10,6 +10,8 @@
 #include <cstring>
 #include <new>
 
+#include "log/ascii.h"
+#include "messages.h"
 #include "model_file.h"
 #include "result_codes.h"
 #include "text_rules.h"
@@ -18,21 +20,21 @@ namespace pelmora::model {
 
 namespace {
 
-using detail::EqualsNoCase;
+using log::EqualsIgnoringCase;
 
 constexpr std::size_t kListedTextLimit = 258;
 
 // A name the folder search keeps: it matches `*.cfg` and its extension (what
 // follows the first point, further points left out) is "cfg"; `a.b.cfg` is not kept.
 bool IsListedName(std::string_view name) {
-  if (name.size() < 4 || !EqualsNoCase(name.substr(name.size() - 4), ".cfg"))
+  if (name.size() < 4 || !EqualsIgnoringCase(name.substr(name.size() - 4), ".cfg"))
     return false;
   std::string extension;
   for (const char c : name.substr(name.find('.') + 1)) {
     if (c != '.')
       extension.push_back(c);
   }
-  return EqualsNoCase(extension, "cfg");
+  return EqualsIgnoringCase(extension, "cfg");
 }
 
 // The listing reads a file this many bytes at a time; a line longer than this
@@ -128,7 +130,7 @@ int CModelFile::List(IUserPrompt& owner, std::vector<CFileInfo>& rows, const std
       ::closedir(dir);
     }
   } catch (const std::bad_alloc&) {
-    owner.Ask("Pelmora", "It is short of memory.", Buttons::kOk);
+    owner.Ask(msg::kAppTitle, msg::kShortOfMemory, Buttons::kOk);
     return kResultNoFile;
   }
   if (names.empty())
@@ -228,8 +230,10 @@ int CModelFile::ScanListing(const ListingSource& source, CFileInfo& row) {
       const detail::Attribute attr = itemSplitter_.ParseWhole(line);
       if (!attr.hasKey)
         continue;
-      const bool isPrinter = section == kSectionHeader && EqualsNoCase(attr.key, "PrinterName");
-      const bool isDescription = section == kSectionOption && EqualsNoCase(attr.key, "Description");
+      const bool isPrinter =
+          section == kSectionHeader && EqualsIgnoringCase(attr.key, "PrinterName");
+      const bool isDescription =
+          section == kSectionOption && EqualsIgnoringCase(attr.key, "Description");
       if (!isPrinter && !isDescription)
         continue;
       std::string& field = isPrinter ? row.printerName : row.description;
@@ -322,13 +326,13 @@ int CModelFile::ScanListing(const ListingSource& source, CFileInfo& row) {
 std::vector<std::string> ListResultMessages(int result, const CModelFile& file) {
   switch (result) {
     case kResultException:
-      return {"Error! An exception occurred."};
+      return {msg::kException};
     case kResultNoMemory:
-      return {"It is short of memory."};
+      return {msg::kShortOfMemory};
     case kResultNoFile:
-      return {"No configuration file exists."};
+      return {msg::kNoConfigurationFile};
     case kResultOpenFailed:
-      return {file.CurrentFileName() + "cfg file don't open it.", "No configuration file exists."};
+      return {file.CurrentFileName() + "cfg file don't open it.", msg::kNoConfigurationFile};
     case kResultFormError: {
       char tail[96];
       std::snprintf(tail, sizeof tail, "\n ErrorCode = 0x%08X\n Line = %u",

@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "atomic_file.h"
+#include "log/ascii.h"
+#include "messages.h"
 #include "model_file.h"
 #include "result_codes.h"
 #include "text_rules.h"
@@ -19,7 +21,7 @@ namespace pelmora::model {
 
 namespace {
 
-using detail::EqualsNoCase;
+using log::EqualsIgnoringCase;
 
 constexpr std::string_view kSaveFailed =
     "Error! An exception happened, and a file couldn't be kept.";
@@ -144,7 +146,7 @@ std::string FindNameIgnoringCase(const std::string& folder, const std::string& n
   std::string found;
   if (DIR* dir = ::opendir(folder.c_str())) {
     while (const dirent* entry = ::readdir(dir)) {
-      if (!EqualsNoCase(entry->d_name, name))
+      if (!EqualsIgnoringCase(entry->d_name, name))
         continue;
       if (found.empty() || name == entry->d_name)
         found = entry->d_name;
@@ -248,16 +250,17 @@ int CModelFile::SaveSetting(IUserPrompt& owner, const std::string& base, const s
                             std::string_view description) {
   const std::string folder = base + "/setting";
   if (!FindNameIgnoringCase(folder, name).empty()) {
-    const Answer answer = owner.Ask(
-        "Pelmora", "The same file already exists.\n\nWould you like to overwrite the current file?",
-        Buttons::kYesNo);
+    const Answer answer =
+        owner.Ask(msg::kAppTitle,
+                  "The same file already exists.\n\nWould you like to overwrite the current file?",
+                  Buttons::kYesNo);
     if (answer != Answer::kYes)
       return 0;
     return OverwriteSetting(owner, base, name, description);
   }
   if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-    owner.Ask("Pelmora", std::string(kSaveFailed) + "\n" + folder + ": " + std::strerror(errno),
-              Buttons::kOk);
+    owner.Ask(msg::kAppTitle,
+              std::string(kSaveFailed) + "\n" + folder + ": " + std::strerror(errno), Buttons::kOk);
     return 0;
   }
   return WriteSetting(owner, folder, name, false, description);
@@ -276,7 +279,7 @@ int CModelFile::WriteSetting(IUserPrompt& owner, const std::string& folder, cons
   auto fail = [&](const std::string& message) {
     if (model_ != nullptr)
       model_->SetLines() = std::move(saved);
-    owner.Ask("Pelmora", message, Buttons::kOk);
+    owner.Ask(msg::kAppTitle, message, Buttons::kOk);
     return 0;
   };
   auto failed = [&](const std::string& path, int error) {

@@ -2,16 +2,18 @@
 
 #include <cstdio>
 
+#include "messages.h"
+
 namespace pelmora::model {
 
 std::string LoadResultMessage(int result, std::uint32_t errorCode, std::uint32_t line) {
   switch (result) {
     case kResultException:
-      return "Error! An exception occurred.";
+      return msg::kException;
     case kResultNoMemory:
-      return "It is short of memory.";
+      return msg::kShortOfMemory;
     case kResultNoFile:
-      return "No configuration file exists.";
+      return msg::kNoConfigurationFile;
     case kResultBadVersion:
       return "Files version is illegal.";
     case kResultFormError: {

@@ -4,9 +4,12 @@
 #include <charconv>
 #include <limits>
 
+#include "log/ascii.h"
 #include "scan.h"
 
 namespace pelmora::model::detail {
+
+using log::EqualsIgnoringCase;
 
 std::string_view TrimLeft(std::string_view s) {
   std::size_t i = 0;
@@ -19,21 +22,6 @@ std::string_view TrimBlanks(std::string_view s) {
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z')
-      x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z')
-      y = static_cast<char>(y - 'A' + 'a');
-    if (x != y)
-      return false;
-  }
-  return true;
 }
 
 int HexDigit(char c) {
@@ -63,35 +51,35 @@ bool HasBlankOutsideQuotes(std::string_view text) {
 Key KeyOf(std::string_view key) {
   switch (key.size()) {
     case 2:
-      return EqualsNoCase(key, "On") ? Key::kOn : Key::kOther;
+      return EqualsIgnoringCase(key, "On") ? Key::kOn : Key::kOther;
     case 3:
-      return EqualsNoCase(key, "Off")   ? Key::kOff
-             : EqualsNoCase(key, "set") ? Key::kSet
-                                        : Key::kOther;
+      return EqualsIgnoringCase(key, "Off")   ? Key::kOff
+             : EqualsIgnoringCase(key, "set") ? Key::kSet
+                                              : Key::kOther;
     case 4:
-      if (EqualsNoCase(key, "type"))
+      if (EqualsIgnoringCase(key, "type"))
         return Key::kType;
-      if (EqualsNoCase(key, "uniq"))
+      if (EqualsIgnoringCase(key, "uniq"))
         return Key::kUniq;
-      if (EqualsNoCase(key, "unit"))
+      if (EqualsIgnoringCase(key, "unit"))
         return Key::kUnit;
-      return EqualsNoCase(key, "Code") ? Key::kCode : Key::kOther;
+      return EqualsIgnoringCase(key, "Code") ? Key::kCode : Key::kOther;
     case 5:
-      if (EqualsNoCase(key, "scale"))
+      if (EqualsIgnoringCase(key, "scale"))
         return Key::kScale;
-      if (EqualsNoCase(key, "range"))
+      if (EqualsIgnoringCase(key, "range"))
         return Key::kRange;
-      return EqualsNoCase(key, "edian") ? Key::kEdian : Key::kOther;
+      return EqualsIgnoringCase(key, "edian") ? Key::kEdian : Key::kOther;
     case 6:
-      if (EqualsNoCase(key, "offset"))
+      if (EqualsIgnoringCase(key, "offset"))
         return Key::kOffset;
-      return EqualsNoCase(key, "number") ? Key::kNumber : Key::kOther;
+      return EqualsIgnoringCase(key, "number") ? Key::kNumber : Key::kOther;
     case 7:
-      if (EqualsNoCase(key, "address"))
+      if (EqualsIgnoringCase(key, "address"))
         return Key::kAddress;
-      if (EqualsNoCase(key, "decimal"))
+      if (EqualsIgnoringCase(key, "decimal"))
         return Key::kDecimal;
-      return EqualsNoCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
+      return EqualsIgnoringCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
     default:
       return Key::kOther;
   }

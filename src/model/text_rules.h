@@ -18,8 +18,7 @@ inline bool IsSpace(char c) {
 }
 std::string_view TrimLeft(std::string_view s);
 std::string_view TrimBlanks(std::string_view s);  // both ends, spaces and tabs
-bool EqualsNoCase(std::string_view a, std::string_view b);
-int HexDigit(char c);  // value 0 to 15, or -1
+int HexDigit(char c);                             // value 0 to 15, or -1
 
 // True when `text` has a blank or tab outside double quotes.
 bool HasBlankOutsideQuotes(std::string_view text);

@@ -71,6 +71,20 @@ std::string ResolvePortName(const log::CSettings& settings, std::string_view nam
   return settings.PortDevice(name);
 }
 
+std::optional<std::uint32_t> DeviceBaudRate(const std::string& device) {
+  if (device.empty()) {
+    return std::nullopt;
+  }
+  const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return std::nullopt;
+  }
+  detail::CLineState state;
+  const bool ok = detail::ReadLineState(fd, state) == 0;
+  ::close(fd);
+  return ok ? std::optional<std::uint32_t>(state.outputBaud) : std::nullopt;
+}
+
 CSerial::CSerial() : settings_(&DefaultSettings()) {}
 
 CSerial::CSerial(const log::CSettings& settings) : settings_(&settings) {}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,12 @@ namespace pelmora::port {
 // any other ("COM1") goes through the settings file's port map. Empty when the name
 // maps to nothing.
 std::string ResolvePortName(const log::CSettings& settings, std::string_view name);
+
+// The output rate, in bit/s, that the serial device at path `device` is set to, as the
+// kernel keeps it (also a rate without a Bnnn constant). Opens the device read-only
+// without waiting for carrier and without making it the controlling terminal, and
+// closes it again. Nothing when `device` is empty, cannot be opened, or is no terminal.
+std::optional<std::uint32_t> DeviceBaudRate(const std::string& device);
 
 // The 11-byte device ID request: ESC, SOH, "@TJL ID", CR, LF.
 inline constexpr std::uint8_t kSerialDeviceIdRequest[] = {0x1B, 0x01, '@', 'T',  'J', 'L',

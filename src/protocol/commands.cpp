@@ -4,6 +4,7 @@
 #include <array>
 #include <string_view>
 
+#include "log/ascii.h"
 #include "log/debug_log.h"
 #include "protocol/write_template.h"
 
@@ -15,17 +16,7 @@ constexpr std::string_view kReplyHeader{"@BDC PS\r\n", 9};
 constexpr std::uint8_t kReplyEndNul = 0x00;
 constexpr std::uint8_t kReplyEndFormFeed = 0x0C;
 
-// Letters compare ignoring case in ASCII only: device IDs and replies are ASCII, and the
-// process locale must not change what matches.
-char FoldCase(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return FoldCase(x) == FoldCase(y);
-         });
-}
+using log::EqualsIgnoringCase;
 
 std::string_view AsText(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -123,7 +114,7 @@ bool AnalyzeReadData(const model::CStatDataObj& /*model*/, std::uint16_t address
   }
   std::size_t i = kReplyHeader.size();
   for (;;) {
-    if (i + 3 <= n && EqualIgnoringCase(AsText(reply.subspan(i, 3)), "EE:")) {
+    if (i + 3 <= n && EqualsIgnoringCase(AsText(reply.subspan(i, 3)), "EE:")) {
       // A data field: address digits, two data digits, ';'.
       const std::size_t j = i + 3;
       std::uint32_t fieldAddress = 0;
@@ -177,7 +168,7 @@ bool CheckDeviceID(const model::CStatDataObj& model, std::span<const std::uint8_
   for (;; ++p) {
     if (p + 6 >= id.size())
       return false;
-    if (EqualIgnoringCase(id.substr(p, 4), "MDL:"))
+    if (EqualsIgnoringCase(id.substr(p, 4), "MDL:"))
       break;
   }
   std::string_view name = id.substr(p + 4);
@@ -185,7 +176,7 @@ bool CheckDeviceID(const model::CStatDataObj& model, std::span<const std::uint8_
   return std::any_of(model.ModelNames().begin(), model.ModelNames().end(),
                      [&](const std::string& entry) {
                        // Names compare as texts, which end at a NUL.
-                       return EqualIgnoringCase(name, std::string_view(entry.c_str()));
+                       return EqualsIgnoringCase(name, std::string_view(entry.c_str()));
                      });
 }
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string_view>
 
+#include "log/ascii.h"
+
 namespace pelmora::protocol {
 
 namespace {
@@ -19,18 +21,6 @@ struct HttpClose {
 struct IppDelete {
   void operator()(ipp_t* ipp) const { ippDelete(ipp); }
 };
-
-// Driver names are ASCII; the process locale must not change what matches.
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold(a[i]) != fold(b[i]))
-      return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -63,7 +53,7 @@ bool IsDriverInstalled(const model::CStatDataObj& model, std::chrono::millisecon
        attr != nullptr;
        attr = ippFindNextAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT)) {
     const char* makeAndModel = ippGetString(attr, 0, nullptr);
-    if (makeAndModel != nullptr && EqualIgnoringCase(makeAndModel, driver))
+    if (makeAndModel != nullptr && log::EqualsIgnoringCase(makeAndModel, driver))
       return true;
   }
   return false;

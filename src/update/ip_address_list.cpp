@@ -1,6 +1,6 @@
 #include "update/ip_address_list.h"
 
-#include "update/text_compare.h"
+#include "log/ascii.h"
 
 namespace pelmora::update {
 
@@ -18,7 +18,7 @@ std::string Unquote(std::string_view field) {
 }  // namespace
 
 bool SameIPAddress(std::string_view a, std::string_view b) {
-  return detail::EqualsIgnoringCase(a, b);
+  return log::EqualsIgnoringCase(a, b);
 }
 
 CIPAddressList::~CIPAddressList() {

@@ -5,6 +5,8 @@ namespace pelmora::update::msg {
 
 inline constexpr const char* kErrorTitle = "Error";
 inline constexpr const char* kWarningTitle = "Warning";
+inline constexpr const char* kUpdatePrinterTitle = "Update Printer";
+inline constexpr const char* kGetPrinterSettingTitle = "Get Printer Setting";
 
 inline constexpr const char* kPrinterNotFound =
     "Printer not found. Check printer description or connection.";

@@ -17,15 +17,6 @@ int NoPrinter(const char* scope) {
   return kFailed;
 }
 
-port::CLineSettings ToLineSettings(const SerialLineSettings& dialog) {
-  port::CLineSettings line;
-  line.baudRate = dialog.baudRate;
-  line.byteSize = static_cast<std::uint8_t>(dialog.byteSize);
-  line.parity = static_cast<std::uint8_t>(dialog.parity);
-  line.stopBits = static_cast<std::uint8_t>(dialog.stopBits);
-  return line;
-}
-
 }  // namespace
 
 int CUpdatePrinterDlg::SendDataParallel(std::string_view /*connection*/) {
@@ -35,7 +26,7 @@ int CUpdatePrinterDlg::SendDataParallel(std::string_view /*connection*/) {
 int CUpdatePrinterDlg::SendDataSerial(std::string_view connection) {
   if (Model() == nullptr)
     return NoPrinter(CSerialPrinterPort::kTraits.sendScope);
-  CSerialPrinterPort port(ConnectionSettings(), ToLineSettings(LineSettings()));
+  CSerialPrinterPort port(ConnectionSettings(), LineSettings());
   const int result = RunSendSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
   portFailure_ = port.OpenFailure();
   return result;
@@ -56,7 +47,7 @@ int CUpdatePrinterDlg::GetDataParallel(std::string_view /*connection*/) {
 int CUpdatePrinterDlg::GetDataSerial(std::string_view connection) {
   if (Model() == nullptr)
     return NoPrinter(CSerialPrinterPort::kTraits.getScope);
-  CSerialPrinterPort port(ConnectionSettings(), ToLineSettings(LineSettings()));
+  CSerialPrinterPort port(ConnectionSettings(), LineSettings());
   const int result =
       RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui(), &storedBytes_});
   portFailure_ = port.OpenFailure();

@@ -7,12 +7,12 @@
 #include <memory>
 #include <optional>
 
+#include "log/ascii.h"
 #include "log/ini_file.h"
 #include "port/deadline.h"
 #include "protocol/command_stream.h"
 #include "protocol/commands.h"
 #include "update/messages.h"
-#include "update/text_compare.h"
 #include "update/update_printer_dlg.h"
 
 namespace pelmora::update {
@@ -134,7 +134,7 @@ int RunSendSequence(std::string_view connection, IPrinterPort& port,
                     const SequenceContext& context) {
   const PrinterPortTraits& traits = port.Traits();
   log::CDebugLog log(traits.sendScope);
-  if (!detail::EqualsIgnoringCase(connection, traits.name))
+  if (!log::EqualsIgnoringCase(connection, traits.name))
     return kFailed;
 
   COpenDevice device;
@@ -186,7 +186,7 @@ int RunGetSequence(std::string_view connection, IPrinterPort& port,
                    const SequenceContext& context) {
   const PrinterPortTraits& traits = port.Traits();
   log::CDebugLog log(traits.getScope);
-  if (!detail::EqualsIgnoringCase(connection, traits.name))
+  if (!log::EqualsIgnoringCase(connection, traits.name))
     return kFailed;
 
   COpenDevice device;

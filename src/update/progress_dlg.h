@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "update/messages.h"
+
 namespace pelmora::update {
 
 // A shown progress window, as the read-back drives it. Calls may come from a thread
@@ -32,7 +34,7 @@ class IProgressUi {
 // backwards: it stays at the bound, and a SetPos below the position is ignored.
 class CProgressDlg {
  public:
-  static constexpr const char* kTitle = "Get Printer Setting";
+  static constexpr const char* kTitle = msg::kGetPrinterSettingTitle;
   static constexpr int kTimerPeriodMs = 100;
   static constexpr int kLower = 1;
 

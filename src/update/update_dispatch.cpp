@@ -1,13 +1,13 @@
 // The Update button and the dispatch to the operation of the chosen connection.
 #include <string>
 
+#include "log/ascii.h"
 #include "update/messages.h"
-#include "update/text_compare.h"
 #include "update/update_printer_dlg.h"
 
 namespace pelmora::update {
 
-using detail::EqualsIgnoringCase;
+using log::EqualsIgnoringCase;
 
 int CUpdatePrinterDlg::OnUpdate() {
   const std::optional<std::string> connection = BeginUpdate();

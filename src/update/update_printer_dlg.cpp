@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "log/ascii.h"
 #include "log/debug_log.h"
 #include "update/messages.h"
-#include "update/text_compare.h"
 
 namespace pelmora::update {
 
@@ -33,7 +33,7 @@ int CUpdatePrinterDlg::DoModal(int mode, model::CStatDataObj& model,
   log::CDebugLog log("CUpdatePrinterDlg::DoModal");
   model_ = &model;
   mode_ = mode;
-  log.Output("Mode : %s\n", mode == kModeUpdatePrinter ? "Update Printer" : "Get Printer Setting");
+  log.Output("Mode : %s\n", mode == kModeUpdatePrinter ? kTitle : kGetTitle);
   return runDialog();
 }
 
@@ -46,8 +46,8 @@ void CUpdatePrinterDlg::OnInitDialog() {
 
 void CUpdatePrinterDlg::InitControl() {
   log::CDebugLog log("CUpdatePrinterDlg::InitControl");
-  parity_ = kParityNone;
-  stopBits_ = kOneStopBit;
+  parity_ = port::kNoParity;
+  stopBits_ = port::kOneStopBit;
   byteSize_ = 8;
 
   // The model's interfaces in its order and spelling, those this mode and system
@@ -56,7 +56,7 @@ void CUpdatePrinterDlg::InitControl() {
   std::string name;
   for (int i = 0; model_ != nullptr && model_->GetInterface(i, name); ++i) {
     for (const ConnectionName& known : kConnectionNames) {
-      if (!detail::EqualsIgnoringCase(name, known.name))
+      if (!log::EqualsIgnoringCase(name, known.name))
         continue;
       const bool offered = (known.type != kTcpIp || mode_ == kModeUpdatePrinter) &&
                            (known.type != kUsb || (osVersion_ != 1 && osVersion_ != 4));
@@ -123,8 +123,9 @@ void CUpdatePrinterDlg::SetBaudIndex(int index) {
     baudIndex_ = index;
 }
 
-SerialLineSettings CUpdatePrinterDlg::LineSettings() const {
-  return {kBaudList[baudIndex_].number, parity_, byteSize_, stopBits_};
+port::CLineSettings CUpdatePrinterDlg::LineSettings() const {
+  return {kBaudList[baudIndex_].number, static_cast<std::uint8_t>(byteSize_),
+          static_cast<std::uint8_t>(parity_), static_cast<std::uint8_t>(stopBits_)};
 }
 
 void CUpdatePrinterDlg::OnAdd() {

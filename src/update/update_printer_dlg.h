@@ -15,9 +15,11 @@
 
 #include "model/stat_data_obj.h"
 #include "model/user_prompt.h"
+#include "port/serial_settings.h"
 #include "protocol/driver_check.h"
 #include "update/ip_address_list.h"
 #include "update/ip_address_list_dlg.h"
+#include "update/messages.h"
 #include "update/progress_dlg.h"
 #include "update/system_info.h"
 #include "update/warning_dlg.h"
@@ -61,16 +63,28 @@ inline constexpr std::array<BaudEntry, 15> kBaudList{{{"110", 110},
                                                       {"128000", 128000},
                                                       {"256000", 256000}}};
 
-// Line settings with the codes the serial connection takes: parity 0 none, 1 odd,
-// 2 even; data bits 8 or 7; stop bits 0 one, 1 one and a half, 2 two.
-enum SerialParity : int { kParityNone = 0, kParityOdd = 1, kParityEven = 2 };
-enum SerialStopBits : int { kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2 };
-struct SerialLineSettings {
-  std::uint32_t baudRate;
-  int parity;
-  int byteSize;
-  int stopBits;
+// The texts are the dialog's own; the rates are the connection's.
+constexpr bool BaudListMatchesPort() {
+  if (kBaudList.size() != std::size(port::kDialogBaudRates))
+    return false;
+  for (std::size_t i = 0; i < kBaudList.size(); ++i) {
+    if (kBaudList[i].number != port::kDialogBaudRates[i])
+      return false;
+  }
+  return true;
+}
+static_assert(BaudListMatchesPort());
+
+// The serial radio buttons: the text each shows and the code it stands for.
+struct LineChoice {
+  const char* text;
+  int code;
 };
+inline constexpr LineChoice kParityChoices[] = {
+    {"Off", port::kNoParity}, {"Odd", port::kOddParity}, {"Even", port::kEvenParity}};
+inline constexpr LineChoice kLengthChoices[] = {{"8bit", 8}, {"7bit", 7}};
+inline constexpr LineChoice kStopChoices[] = {
+    {"1-bit", port::kOneStopBit}, {"1.5bit", port::kOne5StopBits}, {"2-bit", port::kTwoStopBits}};
 
 // What the window shows for the current connection. The full size holds the TCP/IP
 // controls; every other connection gets the compact size.
@@ -109,8 +123,8 @@ struct UpdatePrinterEnvironment {
 // user only through the prompt and `ui`, so they can run without a window.
 class CUpdatePrinterDlg {
  public:
-  static constexpr const char* kTitle = "Update Printer";
-  static constexpr const char* kGetTitle = "Get Printer Setting";
+  static constexpr const char* kTitle = msg::kUpdatePrinterTitle;
+  static constexpr const char* kGetTitle = msg::kGetPrinterSettingTitle;
 
   // `prompt` shows the message boxes, `ui` the child dialogs; both are borrowed.
   CUpdatePrinterDlg(model::IUserPrompt& prompt, IUpdatePrinterUi& ui,
@@ -160,8 +174,6 @@ class CUpdatePrinterDlg {
   // on an error closes too, keeping what it read: with 1 when it stored bytes, with 2
   // (nothing to refresh) when it stored none. Every other result keeps it open.
   int CloseCode(int result) const;
-  // The bytes the last read-back stored into the current image.
-  std::size_t StoredBytes() const { return storedBytes_; }
 
   // The printer operations; each returns 0 at once for a name that is not its own.
   // Serial runs the send and read-back sequences; the parallel, USB and network
@@ -186,9 +198,10 @@ class CUpdatePrinterDlg {
   std::string ConnectionText() const;
   int GetDialogType() const { return dialogType_; }
   ControlLayout Layout() const { return layout_; }
-  int OsVersion() const { return osVersion_; }
 
-  // Serial controls: an index into kBaudList and the checked radio buttons.
+  // Serial controls: an index into kBaudList and the checked radio buttons, with the
+  // codes of port::CLineSettings (the dialog offers no, odd and even parity, 8 or 7
+  // data bits).
   int BaudIndex() const { return baudIndex_; }
   void SetBaudIndex(int index);
   int Parity() const { return parity_; }
@@ -197,7 +210,7 @@ class CUpdatePrinterDlg {
   void SetByteSize(int bits) { byteSize_ = bits; }
   int StopBits() const { return stopBits_; }
   void SetStopBits(int code) { stopBits_ = code; }
-  SerialLineSettings LineSettings() const;
+  port::CLineSettings LineSettings() const;
 
   // TCP/IP controls: the two edits and the rows of the target view, which the
   // network update sends to.
@@ -225,9 +238,9 @@ class CUpdatePrinterDlg {
   int selection_ = -1;
   ControlLayout layout_{false, false, false};
   int baudIndex_ = static_cast<int>(kBaudList.size()) - 1;
-  int parity_ = kParityNone;
+  int parity_ = port::kNoParity;
   int byteSize_ = 8;
-  int stopBits_ = kOneStopBit;
+  int stopBits_ = port::kOneStopBit;
   std::string ipText_;
   std::string descriptionText_;
   std::vector<CIPAddressEntry> rows_;

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "update/messages.h"
+
 namespace pelmora::update {
 
 class CWarningDlg;
@@ -21,7 +23,7 @@ class IWarningUi {
 
 class CWarningDlg {
  public:
-  static constexpr const char* kTitle = "Warning";
+  static constexpr const char* kTitle = msg::kWarningTitle;
   static constexpr const char* kCheckBoxText = "Don't display this message.";
   // Modes: talking over a port, or to a printer on the network.
   static constexpr int kModeConnection = 0;

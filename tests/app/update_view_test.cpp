@@ -221,11 +221,11 @@ class UpdateViewTest : public QObject {
       QTest::mouseClick(Child<QRadioButton>(&view, "parityEven"), Qt::LeftButton);
       QTest::mouseClick(Child<QRadioButton>(&view, "length7"), Qt::LeftButton);
       QTest::mouseClick(Child<QRadioButton>(&view, "stop2"), Qt::LeftButton);
-      const update::SerialLineSettings s = view.Logic().LineSettings();
+      const port::CLineSettings s = view.Logic().LineSettings();
       QCOMPARE(s.baudRate, 115200u);
-      QCOMPARE(s.parity, int(update::kParityEven));
-      QCOMPARE(s.byteSize, 7);
-      QCOMPARE(s.stopBits, int(update::kTwoStopBits));
+      QCOMPARE(int(s.parity), int(port::kEvenParity));
+      QCOMPARE(int(s.byteSize), 7);
+      QCOMPARE(int(s.stopBits), int(port::kTwoStopBits));
       Click(&view, "cancel");
     });
     QCOMPARE(result, 2);

@@ -54,7 +54,7 @@ class InProcessPrinter {
     std::string error;
     EXPECT_TRUE(sim::ParseSimCommandLine(args, line, error)) << error;
     EXPECT_TRUE(sim::LoadSimModel(line.modelPath, model_, error)) << error;
-    printer_ = std::make_unique<sim::CSimPrinter>(model_, line.options);
+    printer_ = std::make_unique<sim::CFakePrinter>(model_, line.options);
     EXPECT_TRUE(sim::InitSimMemory(line, model_, *printer_, error)) << error;
     connection_ = std::make_unique<sim::CSimConnection>(*printer_);
   }
@@ -63,7 +63,7 @@ class InProcessPrinter {
 
  private:
   model::CStatDataObj model_;
-  std::unique_ptr<sim::CSimPrinter> printer_;
+  std::unique_ptr<sim::CFakePrinter> printer_;
   std::unique_ptr<sim::CSimConnection> connection_;
 };
 

@@ -1,10 +1,9 @@
-#include "sim_printer.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "fake_printer.h"
 #include "sim_options.h"
 
 namespace pelmora::sim {
@@ -38,16 +37,16 @@ std::string Reply(const std::string& fields) {
 }
 
 // Feeds `input` and returns every answer, concatenated.
-std::string Feed(CSimPrinter& printer, const Bytes& input) {
-  std::vector<CSimPrinter::Answer> answers;
+std::string Feed(CFakePrinter& printer, const Bytes& input) {
+  std::vector<CFakePrinter::Answer> answers;
   printer.Receive(input, answers);
   std::string out;
   for (const auto& a : answers) out += Text(a);
   return out;
 }
 
-TEST(SimPrinter, AppliesWritesAndAnswersReads) {
-  CSimPrinter printer(kTr210, {});
+TEST(FakePrinter, AppliesWritesAndAnswersReads) {
+  CFakePrinter printer(kTr210, {});
   // A command split across two arrivals, stray bytes before it, and a whole session.
   EXPECT_EQ(Feed(printer, {0x00, 0x42, 0x1B, 0x7E, 0x49, 0x1B, 0x7E, 0x57, 0x34}), "");
   EXPECT_EQ(Feed(printer, {0x12, 0xAB, 0x1B, 0x7E, 0x57, 0xFF, 0xFF, 0x07, 0x1B, 0x7E, 0x5A, 0x00,
@@ -64,7 +63,7 @@ TEST(SimPrinter, AppliesWritesAndAnswersReads) {
   EXPECT_FALSE(printer.HasPendingInput());
 }
 
-TEST(SimPrinter, ReplyAddressFollowsTheReadTemplate) {
+TEST(FakePrinter, ReplyAddressFollowsTheReadTemplate) {
   const struct {
     const char* name;
     Bytes read;
@@ -75,19 +74,19 @@ TEST(SimPrinter, ReplyAddressFollowsTheReadTemplate) {
       {"high byte first", {0x1C, 0x52, 0xFD, 0xFE}, "EE:1234AB;"},
   };
   for (const auto& c : cases) {
-    CSimPrinter printer(Model({0x1C, 0x57, 0xFE, 0xFF}, c.read), {});
+    CFakePrinter printer(Model({0x1C, 0x57, 0xFE, 0xFF}, c.read), {});
     EXPECT_EQ(Text(printer.ReadReply(0x1234, 0xAB)), Reply(c.fields)) << c.name;
   }
 }
 
-TEST(SimPrinter, FaultSwitches) {
-  CSimPrinter plain(kTr210, {});
+TEST(FakePrinter, FaultSwitches) {
+  CFakePrinter plain(kTr210, {});
   EXPECT_EQ(Feed(plain, kDeviceIdRequest), "MFG:TAVEN;MDL:TR-210;");
 
   CSimOptions options;
   options.deviceId = "MFG:TAVEN;MDL:TL-450;";
   options.answerReads = false;
-  CSimPrinter other(kTr210, options);
+  CFakePrinter other(kTr210, options);
   EXPECT_EQ(Feed(other, kDeviceIdRequest), "MFG:TAVEN;MDL:TL-450;");
   EXPECT_EQ(Feed(other, {0x1B, 0x7E, 0x52, 0x00, 0x00}), "");
   EXPECT_EQ(other.Counters().reads, 1u);
@@ -95,18 +94,18 @@ TEST(SimPrinter, FaultSwitches) {
   options = {};
   options.answerDeviceId = false;
   options.badReplyAt = 0x0002;
-  CSimPrinter faulty(kTr210, options);
+  CFakePrinter faulty(kTr210, options);
   EXPECT_EQ(Feed(faulty, kDeviceIdRequest), "");
   EXPECT_EQ(faulty.Counters().deviceIdRequests, 1u);
   EXPECT_EQ(Feed(faulty, {0x1B, 0x7E, 0x52, 0x01, 0x00, 0x1B, 0x7E, 0x52, 0x02, 0x00}),
             Reply("EE:010000;") + Reply("EE:0200GG;"));
 }
 
-TEST(SimPrinter, LoadImageTakesKnownBytesOnly) {
+TEST(FakePrinter, LoadImageTakesKnownBytesOnly) {
   model::CStatDataObj m = kTr210;
   m.SetLines() = {{0x0010, "0102xx04"}, {0xFFFE, "EEFF"}};
   ASSERT_EQ(m.BuildImage(m.SetLines()), 1);
-  CSimPrinter printer(m, {});
+  CFakePrinter printer(m, {});
   printer.Memory()[0x0012] = 0x77;
   printer.LoadImage(m);
   const auto memory = printer.Memory();
@@ -119,12 +118,12 @@ TEST(SimPrinter, LoadImageTakesKnownBytesOnly) {
 }
 
 TEST(SimDump, RoundTripAndMalformedLines) {
-  Bytes memory(CSimPrinter::kMemorySize);
+  Bytes memory(CFakePrinter::kMemorySize);
   for (std::size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<std::uint8_t>(i * 31 + 7);
   const std::string text = FormatDump(memory);
   EXPECT_EQ(text.substr(0, 70),
             "0000:0726456483A2C1E0FF1E3D5C7B9AB9D8F71635547392B1D0EF0E2D4C6B8AA9C8\n");
-  Bytes back(CSimPrinter::kMemorySize);
+  Bytes back(CFakePrinter::kMemorySize);
   std::string error;
   ASSERT_TRUE(ParseDump(text, back, error)) << error;
   EXPECT_EQ(back, memory);
@@ -137,10 +136,10 @@ TEST(SimDump, RoundTripAndMalformedLines) {
       {"0010:012", false},           {"001G:01", false}, {"0010:0Z", false},   {"10:01", false},
   };
   for (const auto& c : cases) {
-    Bytes target(CSimPrinter::kMemorySize);
+    Bytes target(CFakePrinter::kMemorySize);
     EXPECT_EQ(ParseDump(c.text, target, error), c.ok) << c.text;
   }
-  Bytes target(CSimPrinter::kMemorySize);
+  Bytes target(CFakePrinter::kMemorySize);
   ASSERT_TRUE(ParseDump("\r\n0010:abCD\r\n", target, error));
   EXPECT_EQ(target[0x10], 0xAB);
   EXPECT_EQ(target[0x11], 0xCD);

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "model/model_file.h"
-#include "printer_sim.h"
+#include "pty_runner.h"
 #include "sim_options.h"
 #include "sim_process.h"
 #include "test_support.h"
@@ -128,11 +128,11 @@ TEST(SimProgram, SlowRepliesKeepTheirOrder) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
 }
 
-TEST(PrinterSim, RunsOnAThreadOfTheTest) {
+TEST(PtyRunner, RunsOnAThreadOfTheTest) {
   model::CStatDataObj model;
   std::string error;
   ASSERT_TRUE(LoadSimModel(kTr210, model, error)) << error;
-  CPrinterSim sim(model, {});
+  CPtyRunner sim(model, {});
   ASSERT_TRUE(sim.Open(error)) << error;
   sim.Start();
   {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "fake_printer.h"
 #include "scripted_prompt.h"
 #include "sequence_test_support.h"
 #include "sim_connection.h"
-#include "sim_printer.h"
 #include "test_support.h"
 #include "update/update_printer_dlg.h"
 #include "update_test_support.h"
@@ -48,14 +48,14 @@ class FaultyDevice final : public port::IConnection {
   port::ConnectionError LastError() const override { return line_.LastError(); }
   int LastErrno() const override { return line_.LastErrno(); }
 
-  sim::CSimPrinter& Printer() { return printer_; }
+  sim::CFakePrinter& Printer() { return printer_; }
   bool failWrites = false;
   int failWriteAt = -1;  // the write, counted from 0, that fails
   int writes = 0;
   bool failReads = false;
 
  private:
-  sim::CSimPrinter printer_;
+  sim::CFakePrinter printer_;
   sim::CSimConnection line_;
 };
 

@@ -20,6 +20,8 @@ namespace pelmora::update {
 namespace {
 
 using model::Answer;
+using port::kOne5StopBits;
+using port::kOneStopBit;
 using test::ImageByte;
 using test::kTs5;
 using test::kTs5Custom;

@@ -123,16 +123,16 @@ TEST_F(UpdatePrinterDlgTest, SerialDefaultsAndBaudList) {
   for (const auto& c : cases) {
     Open({"Serial"}, kModeUpdatePrinter, Env(6, c.com1));
     EXPECT_EQ(kBaudList[dlg_->BaudIndex()].text, c.shown);
-    const SerialLineSettings s = dlg_->LineSettings();
-    EXPECT_EQ(s.parity, kParityNone);
+    const port::CLineSettings s = dlg_->LineSettings();
+    EXPECT_EQ(s.parity, port::kNoParity);
     EXPECT_EQ(s.byteSize, 8);
-    EXPECT_EQ(s.stopBits, kOneStopBit);
+    EXPECT_EQ(s.stopBits, port::kOneStopBit);
   }
   dlg_->SetBaudIndex(12);
-  dlg_->SetParity(kParityEven);
+  dlg_->SetParity(port::kEvenParity);
   dlg_->SetByteSize(7);
-  dlg_->SetStopBits(kOne5StopBits);
-  const SerialLineSettings s = dlg_->LineSettings();
+  dlg_->SetStopBits(port::kOne5StopBits);
+  const port::CLineSettings s = dlg_->LineSettings();
   EXPECT_EQ(s.baudRate, 115200u);
   EXPECT_EQ(s.parity, 2);
   EXPECT_EQ(s.byteSize, 7);

@@ -86,7 +86,6 @@ class CConfigDlg {
   unsigned FillCount() const { return fillCount_; }
   bool IsModified() const { return modified_; }
   bool RestoreEnabled() const { return modified_; }
-  const std::string& HelpFilePath() const { return helpFilePath_; }
   // Help > Help is available while a file exists at the help file path; asked
   // each time the Help menu opens.
   bool HelpEnabled() const;

@@ -1,18 +1,21 @@
 // The texts of the configuration window and its small dialogs.
 #pragma once
 
+#include "model/messages.h"
+#include "update/messages.h"
+
 namespace pelmora::app::editor_text {
 
-inline constexpr const char* kTitle = "Pelmora";
-inline constexpr const char* kWarningTitle = "Warning";
+inline constexpr const char* kTitle = model::msg::kAppTitle;
+inline constexpr const char* kWarningTitle = update::msg::kWarningTitle;
 inline constexpr const char* kCautionTitle = "Caution";
 inline constexpr const char* kChangeSettingTitle = "Change Setting";
 inline constexpr const char* kSaveAsTitle = "Save As";
 
-inline constexpr const char* kShortOfMemory = "It is short of memory.";
-inline constexpr const char* kException = "Error! An exception occurred.";
-inline constexpr const char* kOutOfRange = "This value is out of range.";
-inline constexpr const char* kCannotChange = "This item can't change.";
+inline constexpr const char* kShortOfMemory = model::msg::kShortOfMemory;
+inline constexpr const char* kException = model::msg::kException;
+inline constexpr const char* kOutOfRange = model::msg::kOutOfRange;
+inline constexpr const char* kCannotChange = model::msg::kCannotChange;
 inline constexpr const char* kAdministratorOnly =
     "Configuration should be changed by administrator only";
 inline constexpr const char* kFactoryQuestion = "Return printer to original factory settings?";

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "model/messages.h"
 #include "model/result_codes.h"
 #include "update/app_state.h"
 
@@ -11,7 +12,7 @@ namespace pelmora::app {
 
 namespace {
 
-constexpr const char* kTitle = "Pelmora";
+constexpr const char* kTitle = model::msg::kAppTitle;
 constexpr const char* kModelFolder = "model/";
 constexpr const char* kSettingFolder = "setting/";
 constexpr int kNarrowColumn = 80;

@@ -84,7 +84,6 @@ class CStartDlg {
   int State() const { return state_; }
   // 0 while the dialog runs, else the result it ended with.
   int EndResult() const { return endResult_; }
-  const std::string& WorkingFolder() const { return workingFolder_; }
   const std::vector<model::CFileInfo>& Rows() const { return rows_; }
 
   // The power-cycle prompt above the list, the list's columns and the texts

@@ -1,8 +1,8 @@
 // The simulated printer on a pseudo-terminal: a host opens the terminal's device as it
-// would a serial port and talks to a CSimPrinter at the other end.
+// would a serial port and talks to a CFakePrinter at the other end.
 //
 // In-process use (a test on a thread of its own):
-//   CPrinterSim sim(model, options);
+//   CPtyRunner sim(model, options);
 //   if (!sim.Open(error)) ...;
 //   sim.Start();  ... open sim.DevicePath() ...;  sim.Stop();
 //   sim.MemorySnapshot();
@@ -17,20 +17,20 @@
 #include <thread>
 #include <vector>
 
-#include "sim_printer.h"
+#include "fake_printer.h"
 
 namespace pelmora::sim {
 
-class CPrinterSim {
+class CPtyRunner {
  public:
-  CPrinterSim(const model::CStatDataObj& model, CSimOptions options);
+  CPtyRunner(const model::CStatDataObj& model, CSimOptions options);
   // Stops the thread, if any, removes the link and closes the terminal.
-  ~CPrinterSim();
-  CPrinterSim(const CPrinterSim&) = delete;
-  CPrinterSim& operator=(const CPrinterSim&) = delete;
+  ~CPtyRunner();
+  CPtyRunner(const CPtyRunner&) = delete;
+  CPtyRunner& operator=(const CPtyRunner&) = delete;
 
   // Before Open or Start only: the printer itself, to load its memory or observe it.
-  CSimPrinter& Printer() { return printer_; }
+  CFakePrinter& Printer() { return printer_; }
 
   // Where the memory goes on RequestDump and when Run ends (written to a temporary
   // name and renamed, so a reader never sees half a file); empty: nowhere.
@@ -61,15 +61,15 @@ class CPrinterSim {
  private:
   struct CScheduled {
     std::chrono::steady_clock::time_point due;
-    CSimPrinter::Answer bytes;
+    CFakePrinter::Answer bytes;
   };
 
   void Settle();
   void TakeInput();
-  void Schedule(std::vector<CSimPrinter::Answer>& answers);
+  void Schedule(std::vector<CFakePrinter::Answer>& answers);
   void WriteDump();
 
-  CSimPrinter printer_;
+  CFakePrinter printer_;
   mutable std::mutex mutex_;  // guards printer_ while Run goes on
   std::string dumpPath_;
   std::string devicePath_;

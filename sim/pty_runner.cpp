@@ -1,4 +1,4 @@
-#include "printer_sim.h"
+#include "pty_runner.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -52,10 +52,10 @@ void CloseFd(int& fd) {
 
 }  // namespace
 
-CPrinterSim::CPrinterSim(const model::CStatDataObj& model, CSimOptions options)
+CPtyRunner::CPtyRunner(const model::CStatDataObj& model, CSimOptions options)
     : printer_(model, std::move(options)) {}
 
-CPrinterSim::~CPrinterSim() {
+CPtyRunner::~CPtyRunner() {
   Stop();
   if (!linkPath_.empty()) {
     ::unlink(linkPath_.c_str());
@@ -66,7 +66,7 @@ CPrinterSim::~CPrinterSim() {
   CloseFd(wakeWrite_);
 }
 
-bool CPrinterSim::Open(std::string& error, const std::string& linkPath) {
+bool CPtyRunner::Open(std::string& error, const std::string& linkPath) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
     error = ErrnoText("cannot open a pseudo-terminal");
@@ -122,7 +122,7 @@ bool CPrinterSim::Open(std::string& error, const std::string& linkPath) {
   return true;
 }
 
-void CPrinterSim::RequestStop() {
+void CPtyRunner::RequestStop() {
   stopRequested_.store(true);
   if (wakeWrite_ >= 0) {
     const char byte = 's';
@@ -130,7 +130,7 @@ void CPrinterSim::RequestStop() {
   }
 }
 
-void CPrinterSim::RequestDump() {
+void CPtyRunner::RequestDump() {
   dumpRequested_.store(true);
   if (wakeWrite_ >= 0) {
     const char byte = 'd';
@@ -138,31 +138,31 @@ void CPrinterSim::RequestDump() {
   }
 }
 
-void CPrinterSim::Start() {
+void CPtyRunner::Start() {
   thread_ = std::thread([this] { Run(); });
 }
 
-void CPrinterSim::Stop() {
+void CPtyRunner::Stop() {
   if (thread_.joinable()) {
     RequestStop();
     thread_.join();
   }
 }
 
-std::vector<std::uint8_t> CPrinterSim::MemorySnapshot() const {
+std::vector<std::uint8_t> CPtyRunner::MemorySnapshot() const {
   std::lock_guard<std::mutex> lock(mutex_);
   const std::span<const std::uint8_t> memory = printer_.Memory();
   return {memory.begin(), memory.end()};
 }
 
-CSimCounters CPrinterSim::CountersSnapshot() const {
+CSimCounters CPtyRunner::CountersSnapshot() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return printer_.Counters();
 }
 
-void CPrinterSim::Schedule(std::vector<CSimPrinter::Answer>& answers) {
+void CPtyRunner::Schedule(std::vector<CFakePrinter::Answer>& answers) {
   const Clock::time_point now = Clock::now();
-  for (CSimPrinter::Answer& answer : answers) {
+  for (CFakePrinter::Answer& answer : answers) {
     // Answers leave in the order of their requests, however late each one is.
     lastDue_ = std::max(now + printer_.Options().replyDelay, lastDue_);
     scheduled_.push_back({lastDue_, std::move(answer)});
@@ -170,9 +170,9 @@ void CPrinterSim::Schedule(std::vector<CSimPrinter::Answer>& answers) {
   answers.clear();
 }
 
-void CPrinterSim::TakeInput() {
+void CPtyRunner::TakeInput() {
   std::uint8_t chunk[4096];
-  std::vector<CSimPrinter::Answer> answers;
+  std::vector<CFakePrinter::Answer> answers;
   for (;;) {
     const ssize_t n = ::read(master_, chunk, sizeof chunk);
     if (n <= 0) {
@@ -186,7 +186,7 @@ void CPrinterSim::TakeInput() {
   }
 }
 
-void CPrinterSim::Settle() {
+void CPtyRunner::Settle() {
   const Clock::time_point limit = Clock::now() + kSettleLimit;
   for (;;) {
     pollfd entry{master_, POLLIN, 0};
@@ -200,7 +200,7 @@ void CPrinterSim::Settle() {
     }
     TakeInput();
   }
-  std::vector<CSimPrinter::Answer> answers;
+  std::vector<CFakePrinter::Answer> answers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     printer_.Idle(answers);
@@ -208,7 +208,7 @@ void CPrinterSim::Settle() {
   Schedule(answers);
 }
 
-void CPrinterSim::WriteDump() {
+void CPtyRunner::WriteDump() {
   if (dumpPath_.empty()) {
     return;
   }
@@ -227,7 +227,7 @@ void CPrinterSim::WriteDump() {
   }
 }
 
-void CPrinterSim::Run() {
+void CPtyRunner::Run() {
   std::optional<Clock::time_point> idleAt;
   while (!stopRequested_.load()) {
     // Answers that are due go to the line, as far as it takes them.
@@ -278,7 +278,7 @@ void CPrinterSim::Run() {
     }
     if (idleAt && Clock::now() >= *idleAt) {
       idleAt.reset();
-      std::vector<CSimPrinter::Answer> answers;
+      std::vector<CFakePrinter::Answer> answers;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         printer_.Idle(answers);

@@ -1,4 +1,4 @@
-#include "sim_printer.h"
+#include "fake_printer.h"
 
 #include <algorithm>
 #include <array>
@@ -28,7 +28,7 @@ int HexValue(char c) {
 
 }  // namespace
 
-CSimPrinter::CSimPrinter(const model::CStatDataObj& model, CSimOptions options)
+CFakePrinter::CFakePrinter(const model::CStatDataObj& model, CSimOptions options)
     : options_(std::move(options)), memory_(kMemorySize, 0) {
   // Registration order breaks ties between patterns of equal length.
   matcher_.Add(CommandKind::kDeviceId, kDeviceIdRequest);
@@ -53,7 +53,7 @@ CSimPrinter::CSimPrinter(const model::CStatDataObj& model, CSimOptions options)
   }
 }
 
-void CSimPrinter::LoadImage(const model::CStatDataObj& model) {
+void CFakePrinter::LoadImage(const model::CStatDataObj& model) {
   for (const model::CDataBlock& block : model.CurrentImage().Blocks()) {
     for (std::uint32_t j = 0; j < block.count; ++j) {
       const std::uint32_t address = block.address + j;
@@ -64,16 +64,16 @@ void CSimPrinter::LoadImage(const model::CStatDataObj& model) {
   }
 }
 
-void CSimPrinter::Receive(std::span<const std::uint8_t> bytes, std::vector<Answer>& answers) {
+void CFakePrinter::Receive(std::span<const std::uint8_t> bytes, std::vector<Answer>& answers) {
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
   Consume(false, answers);
 }
 
-void CSimPrinter::Idle(std::vector<Answer>& answers) {
+void CFakePrinter::Idle(std::vector<Answer>& answers) {
   Consume(true, answers);
 }
 
-void CSimPrinter::Consume(bool idle, std::vector<Answer>& answers) {
+void CFakePrinter::Consume(bool idle, std::vector<Answer>& answers) {
   std::size_t start = 0;
   while (start < pending_.size()) {
     const std::span<const std::uint8_t> input(pending_.data() + start, pending_.size() - start);
@@ -92,7 +92,7 @@ void CSimPrinter::Consume(bool idle, std::vector<Answer>& answers) {
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
-void CSimPrinter::Execute(const CCommand& command, std::vector<Answer>& answers) {
+void CFakePrinter::Execute(const CCommand& command, std::vector<Answer>& answers) {
   if (observer_) {
     observer_(command);
   }
@@ -122,7 +122,7 @@ void CSimPrinter::Execute(const CCommand& command, std::vector<Answer>& answers)
   }
 }
 
-CSimPrinter::Answer CSimPrinter::ReadReply(std::uint16_t address, std::uint8_t data) const {
+CFakePrinter::Answer CFakePrinter::ReadReply(std::uint16_t address, std::uint8_t data) const {
   std::string text(kReplyHeader);
   text += "EE:";
   const auto hex = [&text](std::uint8_t byte) {

@@ -1,6 +1,6 @@
 // A fake TAVEN printer without a line: it takes the bytes a host sends, applies the
 // commands it recognises to its 64 KiB settings memory and says what it answers.
-// The runners (CPrinterSim on a pseudo-terminal, CSimConnection in process) move the
+// The runners (CPtyRunner on a pseudo-terminal, CSimConnection in process) move the
 // bytes; this class holds the printer's behaviour and its fault switches.
 #pragma once
 
@@ -40,13 +40,13 @@ struct CSimCounters {
   std::uint64_t strayBytes = 0;  // bytes that started no command and were dropped
 };
 
-class CSimPrinter {
+class CFakePrinter {
  public:
   static constexpr std::size_t kMemorySize = 0x10000;
   using Answer = std::vector<std::uint8_t>;
 
   // Learns the commands from the model's templates; the memory starts zero-filled.
-  CSimPrinter(const model::CStatDataObj& model, CSimOptions options);
+  CFakePrinter(const model::CStatDataObj& model, CSimOptions options);
 
   // Copies every known byte of the model's current image (its saved data, or else its
   // factory data) into memory.

@@ -1,0 +1,27 @@
+// Text comparison for names read from files, devices and the command line.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace pelmora::log {
+
+// True when `a` and `b` are the same length and equal byte for byte, ASCII letters
+// ignoring case. Every other byte, non-ASCII included, must match exactly, and the
+// process locale plays no part, so what matches is the same on every system.
+constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  constexpr auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace pelmora::log
