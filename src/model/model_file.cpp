@@ -94,6 +94,66 @@ std::uint32_t KeyBit(std::string_view key) {
   return 0;
 }
 
+// ModelName and Interface: a list of quoted names, each added to the model.
+bool ReadNameList(std::uint32_t bit, std::string_view value, std::vector<std::string_view>& pieces,
+                  CStatDataObj& model) {
+  detail::SplitPieces(value, pieces);
+  for (const std::string_view piece : pieces) {
+    std::string text;
+    if (!detail::ParseQuoted(piece, kNameLimit, text))
+      return false;
+    if (bit == kKeyModelName) {
+      model.AddModelName(std::move(text));
+    } else {
+      model.AddInterface(std::move(text));
+    }
+  }
+  return true;
+}
+
+bool ReadDriverName(std::string_view value, CStatDataObj& model) {
+  std::string text;
+  if (!detail::ParseQuoted(value, kNameLimit, text))
+    return false;
+  model.SetDriverName(std::move(text));
+  return true;
+}
+
+bool ReadDefaultOrder(std::string_view value, std::uint32_t& order) {
+  if (EqualsNoCase(value, "big")) {
+    order = kBigEndian;
+    return true;
+  }
+  return EqualsNoCase(value, "little");
+}
+
+// CmdLine, GetCmd, RstCmd and InitLine give the model a template or a command;
+// any other key is passed over. False when the bytes are malformed.
+bool ReadCommandKey(std::string_view key, std::uint32_t bit, std::string_view value,
+                    CStatDataObj& model) {
+  const bool isWrite = bit == kKeyCmdLine;
+  const bool isRead = EqualsNoCase(key, "GetCmd");
+  const bool isReset = EqualsNoCase(key, "RstCmd");
+  const bool isInit = EqualsNoCase(key, "InitLine");
+  if (!isWrite && !isRead && !isReset && !isInit)
+    return true;
+  std::vector<std::uint8_t> bytes;
+  const bool ok = (isWrite || isRead)
+                      ? ParseTemplate(value, isWrite, bytes)
+                      : ParseHexPairs(value, bytes) && bytes.size() <= CStatDataObj::kTemplateMax;
+  if (!ok)
+    return false;
+  if (isWrite)
+    model.SetWriteTemplate(bytes);
+  if (isRead)
+    model.SetReadTemplate(bytes);
+  if (isReset)
+    model.SetResetCommand(bytes);
+  if (isInit)
+    model.SetInitCommand(bytes);
+  return true;
+}
+
 }  // namespace
 
 CModelFile::~CModelFile() {
@@ -336,22 +396,11 @@ int CModelFile::ParseHeaderLine(std::string_view line) {
     return fail(kSectionHeader | bit);
 
   if (bit == kKeyModelName || bit == kKeyInterface) {
-    detail::SplitPieces(value, pieces_);
-    for (const std::string_view piece : pieces_) {
-      std::string text;
-      if (!detail::ParseQuoted(piece, kNameLimit, text))
-        return fail(kSectionHeader | bit);
-      if (bit == kKeyModelName) {
-        model_->AddModelName(std::move(text));
-      } else {
-        model_->AddInterface(std::move(text));
-      }
-    }
-  } else if (bit == kKeyDriverName) {
-    std::string text;
-    if (!detail::ParseQuoted(value, kNameLimit, text))
+    if (!ReadNameList(bit, value, pieces_, *model_))
       return fail(kSectionHeader | bit);
-    model_->SetDriverName(std::move(text));
+  } else if (bit == kKeyDriverName) {
+    if (!ReadDriverName(value, *model_))
+      return fail(kSectionHeader | bit);
   } else if (EqualsNoCase(attr.key, "PrinterName")) {
     // Read by the folder listing only.
   } else if (!detail::IsSingleWord(value)) {
@@ -360,32 +409,10 @@ int CModelFile::ParseHeaderLine(std::string_view line) {
     if (!VersionAccepted(value))
       return kResultBadVersion;
   } else if (EqualsNoCase(attr.key, "Edian")) {
-    if (EqualsNoCase(value, "big")) {
-      defaultOrder_ = kBigEndian;
-    } else if (!EqualsNoCase(value, "little")) {
+    if (!ReadDefaultOrder(value, defaultOrder_))
       return fail(kSectionHeader);
-    }
-  } else {
-    const bool isWrite = bit == kKeyCmdLine;
-    const bool isRead = EqualsNoCase(attr.key, "GetCmd");
-    const bool isReset = EqualsNoCase(attr.key, "RstCmd");
-    const bool isInit = EqualsNoCase(attr.key, "InitLine");
-    if (isWrite || isRead || isReset || isInit) {
-      std::vector<std::uint8_t> bytes;
-      const bool ok = (isWrite || isRead) ? ParseTemplate(value, isWrite, bytes)
-                                          : ParseHexPairs(value, bytes) &&
-                                                bytes.size() <= CStatDataObj::kTemplateMax;
-      if (!ok)
-        return fail(kSectionHeader | bit);
-      if (isWrite)
-        model_->SetWriteTemplate(bytes);
-      if (isRead)
-        model_->SetReadTemplate(bytes);
-      if (isReset)
-        model_->SetResetCommand(bytes);
-      if (isInit)
-        model_->SetInitCommand(bytes);
-    }
+  } else if (!ReadCommandKey(attr.key, bit, value, *model_)) {
+    return fail(kSectionHeader | bit);
   }
   keysSeen_ |= bit;
   return kResultOk;
