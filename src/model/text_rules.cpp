@@ -60,38 +60,63 @@ bool HasBlankOutsideQuotes(std::string_view text) {
   return false;
 }
 
+namespace {
+
+// The keys of each length, so that a key is compared only with names as long as it.
+inline Key KeyOfLength3(std::string_view key) {
+  if (EqualsNoCase(key, "Off"))
+    return Key::kOff;
+  return EqualsNoCase(key, "set") ? Key::kSet : Key::kOther;
+}
+
+inline Key KeyOfLength4(std::string_view key) {
+  if (EqualsNoCase(key, "type"))
+    return Key::kType;
+  if (EqualsNoCase(key, "uniq"))
+    return Key::kUniq;
+  if (EqualsNoCase(key, "unit"))
+    return Key::kUnit;
+  return EqualsNoCase(key, "Code") ? Key::kCode : Key::kOther;
+}
+
+inline Key KeyOfLength5(std::string_view key) {
+  if (EqualsNoCase(key, "scale"))
+    return Key::kScale;
+  if (EqualsNoCase(key, "range"))
+    return Key::kRange;
+  return EqualsNoCase(key, "edian") ? Key::kEdian : Key::kOther;
+}
+
+inline Key KeyOfLength6(std::string_view key) {
+  if (EqualsNoCase(key, "offset"))
+    return Key::kOffset;
+  return EqualsNoCase(key, "number") ? Key::kNumber : Key::kOther;
+}
+
+inline Key KeyOfLength7(std::string_view key) {
+  if (EqualsNoCase(key, "address"))
+    return Key::kAddress;
+  if (EqualsNoCase(key, "decimal"))
+    return Key::kDecimal;
+  return EqualsNoCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
+}
+
+}  // namespace
+
 Key KeyOf(std::string_view key) {
   switch (key.size()) {
     case 2:
       return EqualsNoCase(key, "On") ? Key::kOn : Key::kOther;
     case 3:
-      return EqualsNoCase(key, "Off")   ? Key::kOff
-             : EqualsNoCase(key, "set") ? Key::kSet
-                                        : Key::kOther;
+      return KeyOfLength3(key);
     case 4:
-      if (EqualsNoCase(key, "type"))
-        return Key::kType;
-      if (EqualsNoCase(key, "uniq"))
-        return Key::kUniq;
-      if (EqualsNoCase(key, "unit"))
-        return Key::kUnit;
-      return EqualsNoCase(key, "Code") ? Key::kCode : Key::kOther;
+      return KeyOfLength4(key);
     case 5:
-      if (EqualsNoCase(key, "scale"))
-        return Key::kScale;
-      if (EqualsNoCase(key, "range"))
-        return Key::kRange;
-      return EqualsNoCase(key, "edian") ? Key::kEdian : Key::kOther;
+      return KeyOfLength5(key);
     case 6:
-      if (EqualsNoCase(key, "offset"))
-        return Key::kOffset;
-      return EqualsNoCase(key, "number") ? Key::kNumber : Key::kOther;
+      return KeyOfLength6(key);
     case 7:
-      if (EqualsNoCase(key, "address"))
-        return Key::kAddress;
-      if (EqualsNoCase(key, "decimal"))
-        return Key::kDecimal;
-      return EqualsNoCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
+      return KeyOfLength7(key);
     default:
       return Key::kOther;
   }
