@@ -19,23 +19,25 @@ struct LineScan {
 // Scans the line at `base` up to its line feed; false when the text's closing
 // 0xFF comes first. The text ends in 0xFF, so a special byte is always found.
 inline bool ScanLine(const char* base, std::size_t left, LineScan& scan) {
+  std::size_t end = std::string_view::npos;
+  std::size_t returns = 0;
   bool quoted = false;
   for (std::size_t i = 0;; ++i) {
     i += detail::FindAny<'\n', '\r', '"', '!', '\xFF'>(base + i, left - i);
     const auto c = static_cast<unsigned char>(base[i]);
     if (c == '\n') {
-      scan.span = i;
+      scan = LineScan{i, end, returns};
       return true;
     }
     if (c == 0xFF)
       return false;
     if (c == '\r') {
-      ++scan.returns;
-    } else if (scan.end == std::string_view::npos) {
+      ++returns;
+    } else if (end == std::string_view::npos) {
       if (c == '"') {
         quoted = !quoted;
       } else if (!quoted) {
-        scan.end = i;  // a `!` outside quotes
+        end = i;  // a `!` outside quotes
       }
     }
   }
