@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace pelmora::sim {
 
@@ -47,6 +48,47 @@ void CloseFd(int& fd) {
   if (fd >= 0) {
     ::close(fd);
     fd = -1;
+  }
+}
+
+// Moves the answers that are due by `now` to the bytes for the line.
+template <typename Scheduled>
+void TakeDue(std::vector<Scheduled>& scheduled, std::vector<std::uint8_t>& outgoing,
+             Clock::time_point now) {
+  std::size_t due = 0;
+  while (due < scheduled.size() && scheduled[due].due <= now) {
+    outgoing.insert(outgoing.end(), scheduled[due].bytes.begin(), scheduled[due].bytes.end());
+    ++due;
+  }
+  scheduled.erase(scheduled.begin(), scheduled.begin() + static_cast<std::ptrdiff_t>(due));
+}
+
+// Writes as much of `outgoing` as the line takes.
+void WriteOut(int fd, std::vector<std::uint8_t>& outgoing) {
+  while (!outgoing.empty()) {
+    const ssize_t n = ::write(fd, outgoing.data(), outgoing.size());
+    if (n <= 0) {
+      break;  // the host's input buffer is full: wait for room
+    }
+    outgoing.erase(outgoing.begin(), outgoing.begin() + n);
+  }
+}
+
+// When the loop must wake without input: at the idle time or when the first
+// answer falls due, whichever comes first; never when there is neither.
+template <typename Scheduled>
+std::optional<Clock::time_point> WakeAt(std::optional<Clock::time_point> idleAt,
+                                        const std::vector<Scheduled>& scheduled) {
+  if (!scheduled.empty() && (!idleAt || scheduled.front().due < *idleAt)) {
+    return scheduled.front().due;
+  }
+  return idleAt;
+}
+
+// Empties the wake-up pipe.
+void Drain(int fd) {
+  char drain[64];
+  while (::read(fd, drain, sizeof drain) > 0) {
   }
 }
 
@@ -232,24 +274,10 @@ void CPtyRunner::Run() {
   while (!stopRequested_.load()) {
     // Answers that are due go to the line, as far as it takes them.
     Clock::time_point now = Clock::now();
-    std::size_t due = 0;
-    while (due < scheduled_.size() && scheduled_[due].due <= now) {
-      outgoing_.insert(outgoing_.end(), scheduled_[due].bytes.begin(), scheduled_[due].bytes.end());
-      ++due;
-    }
-    scheduled_.erase(scheduled_.begin(), scheduled_.begin() + static_cast<std::ptrdiff_t>(due));
-    while (!outgoing_.empty()) {
-      const ssize_t n = ::write(master_, outgoing_.data(), outgoing_.size());
-      if (n <= 0) {
-        break;  // the host's input buffer is full: wait for room
-      }
-      outgoing_.erase(outgoing_.begin(), outgoing_.begin() + n);
-    }
+    TakeDue(scheduled_, outgoing_, now);
+    WriteOut(master_, outgoing_);
 
-    std::optional<Clock::time_point> wakeAt = idleAt;
-    if (!scheduled_.empty() && (!wakeAt || scheduled_.front().due < *wakeAt)) {
-      wakeAt = scheduled_.front().due;
-    }
+    const std::optional<Clock::time_point> wakeAt = WakeAt(idleAt, scheduled_);
     pollfd fds[2] = {
         {master_, static_cast<short>(POLLIN | (outgoing_.empty() ? 0 : POLLOUT)), 0},
         {wakeRead_, POLLIN, 0},
@@ -260,9 +288,7 @@ void CPtyRunner::Run() {
       break;
     }
     if ((fds[1].revents & POLLIN) != 0) {
-      char drain[64];
-      while (::read(wakeRead_, drain, sizeof drain) > 0) {
-      }
+      Drain(wakeRead_);
     }
     if (dumpRequested_.exchange(false)) {
       Settle();

@@ -1,9 +1,11 @@
 #include "sim_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 
 #include "model/model_file.h"
 #include "model/result_codes.h"
@@ -23,6 +25,74 @@ bool ParseNumber(std::string text, int base, T& value) {
   }
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   return ec == std::errc() && end == text.data() + text.size();
+}
+
+// Takes an option that has no value; false when `arg` is none of them.
+bool TakeFlag(const std::string& arg, CSimCommandLine& out) {
+  if (arg == "--help" || arg == "-h") {
+    out.help = true;
+  } else if (arg == "--no-device-id") {
+    out.options.answerDeviceId = false;
+  } else if (arg == "--no-reply") {
+    out.options.answerReads = false;
+  } else if (arg == "--init-from-model") {
+    out.initFromModel = true;
+  } else if (arg == "--verbose") {
+    out.verbose = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool TakesValue(std::string_view arg) {
+  static constexpr std::string_view kOptions[] = {"--device-id", "--bad-reply-at", "--slow-reply",
+                                                  "--memory",    "--dump",         "--link"};
+  return std::find(std::begin(kOptions), std::end(kOptions), arg) != std::end(kOptions);
+}
+
+// Takes the value of an option TakesValue names; false, with `error` set, when
+// the option does not take it.
+bool TakeValue(const std::string& arg, const std::string& text, CSimCommandLine& out,
+               std::string& error) {
+  if (arg == "--bad-reply-at") {
+    std::uint16_t address = 0;
+    if (!ParseNumber(text, 16, address)) {
+      error = "--bad-reply-at takes a hexadecimal address from 0 to FFFF, not " + text;
+      return false;
+    }
+    out.options.badReplyAt = address;
+  } else if (arg == "--slow-reply") {
+    std::uint32_t ms = 0;
+    if (!ParseNumber(text, 10, ms)) {
+      error = "--slow-reply takes milliseconds, not " + text;
+      return false;
+    }
+    out.options.replyDelay = std::chrono::milliseconds(ms);
+  } else if (arg == "--device-id") {
+    out.options.deviceId = text;
+  } else if (arg == "--memory") {
+    out.memoryPath = text;
+  } else if (arg == "--dump") {
+    out.dumpPath = text;
+  } else {
+    out.linkPath = text;
+  }
+  return true;
+}
+
+// Takes an argument that is no option: the model file, given once.
+bool TakeModelPath(const std::string& arg, CSimCommandLine& out, std::string& error) {
+  if (arg.size() > 1 && arg[0] == '-') {
+    error = "unknown option " + arg;
+    return false;
+  }
+  if (!out.modelPath.empty()) {
+    error = "one model file only: " + arg;
+    return false;
+  }
+  out.modelPath = arg;
+  return true;
 }
 
 }  // namespace
@@ -54,69 +124,20 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
   out = CSimCommandLine();
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const auto value = [&](std::string& to) {
-      if (i + 1 >= args.size()) {
-        error = arg + " needs a value";
+    if (TakeFlag(arg, out)) {
+      continue;
+    }
+    if (!TakesValue(arg)) {
+      if (!TakeModelPath(arg, out, error)) {
         return false;
       }
-      to = args[++i];
-      return true;
-    };
-    std::string text;
-    if (arg == "--help" || arg == "-h") {
-      out.help = true;
-    } else if (arg == "--device-id") {
-      if (!value(text)) {
-        return false;
-      }
-      out.options.deviceId = text;
-    } else if (arg == "--no-device-id") {
-      out.options.answerDeviceId = false;
-    } else if (arg == "--no-reply") {
-      out.options.answerReads = false;
-    } else if (arg == "--bad-reply-at") {
-      std::uint16_t address = 0;
-      if (!value(text)) {
-        return false;
-      }
-      if (!ParseNumber(text, 16, address)) {
-        error = "--bad-reply-at takes a hexadecimal address from 0 to FFFF, not " + text;
-        return false;
-      }
-      out.options.badReplyAt = address;
-    } else if (arg == "--slow-reply") {
-      std::uint32_t ms = 0;
-      if (!value(text)) {
-        return false;
-      }
-      if (!ParseNumber(text, 10, ms)) {
-        error = "--slow-reply takes milliseconds, not " + text;
-        return false;
-      }
-      out.options.replyDelay = std::chrono::milliseconds(ms);
-    } else if (arg == "--init-from-model") {
-      out.initFromModel = true;
-    } else if (arg == "--memory") {
-      if (!value(out.memoryPath)) {
-        return false;
-      }
-    } else if (arg == "--dump") {
-      if (!value(out.dumpPath)) {
-        return false;
-      }
-    } else if (arg == "--link") {
-      if (!value(out.linkPath)) {
-        return false;
-      }
-    } else if (arg == "--verbose") {
-      out.verbose = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option " + arg;
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      error = arg + " needs a value";
       return false;
-    } else if (out.modelPath.empty()) {
-      out.modelPath = arg;
-    } else {
-      error = "one model file only: " + arg;
+    }
+    if (!TakeValue(arg, args[++i], out, error)) {
       return false;
     }
   }

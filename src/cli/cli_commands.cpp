@@ -292,6 +292,20 @@ int ExitStatus(int result) {
   }
 }
 
+// Sets the dialog's line controls as the options give them; without a baud rate the
+// dialog's own choice stays.
+void SetLineControls(update::CUpdatePrinterDlg& dlg, const TransferOptions& options) {
+  if (options.baudRate) {
+    for (std::size_t i = 0; i < update::kBaudList.size(); ++i) {
+      if (update::kBaudList[i].number == *options.baudRate)
+        dlg.SetBaudIndex(static_cast<int>(i));
+    }
+  }
+  dlg.SetParity(options.parity);
+  dlg.SetByteSize(options.byteSize);
+  dlg.SetStopBits(options.stopBits);
+}
+
 // Runs the Update Printer dialog in `mode` without its window: the connection and the
 // line settings as the options give them, then the Update (Get) button's operation.
 // The known-printer list is neither read nor written.
@@ -329,15 +343,7 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
     }
     if (!offered)
       return 2;
-    if (options.baudRate) {
-      for (std::size_t i = 0; i < update::kBaudList.size(); ++i) {
-        if (update::kBaudList[i].number == *options.baudRate)
-          dlg.SetBaudIndex(static_cast<int>(i));
-      }
-    }
-    dlg.SetParity(options.parity);
-    dlg.SetByteSize(options.byteSize);
-    dlg.SetStopBits(options.stopBits);
+    SetLineControls(dlg, options);
     result = dlg.RunOperation(dlg.ConnectionText());
     return result == update::kFinished ? 1 : 2;
   });

@@ -11,6 +11,7 @@
 
 namespace {
 
+using pelmora::cli::EditOptions;
 using pelmora::cli::TransferOptions;
 
 // The texts of the dialog's radio buttons, and the codes they stand for.
@@ -35,6 +36,39 @@ int Code(const LineChoice (&choices)[N], const std::string& text) {
   return choices[0].code;
 }
 
+constexpr const char* kFileHelp = "model definition or saved configuration (.cfg)";
+constexpr const char* kTransferExits =
+    " Exit 0 when it finished, 1 when no printer was found or the transfer stopped on an "
+    "error, 3 when a question was refused, 130 or 143 when ended by SIGINT or SIGTERM.";
+
+// --save-as and the options that need it, as edit and get take them.
+struct SaveArgs {
+  CLI::Option* saveAs = nullptr;
+  CLI::Option* description = nullptr;
+
+  template <typename Options>
+  void Add(CLI::App* cmd, Options& options) {
+    saveAs = cmd->add_option("--save-as", options.saveAs,
+                             "save under this name in WORKDIR/setting (as Save As does)");
+    description = cmd->add_option("--description", options.description,
+                                  "description of the saved configuration (default: FILE's own)");
+    CLI::Option* overwrite = cmd->add_flag("--overwrite", options.overwrite,
+                                           "replace a saved configuration of the same name");
+    CLI::Option* workdir =
+        cmd->add_option("--workdir", options.workdir, "working folder holding setting/")
+            ->capture_default_str();
+    description->needs(saveAs);
+    overwrite->needs(saveAs);
+    workdir->needs(saveAs);
+  }
+
+  template <typename Options>
+  void Finish(Options& options) const {
+    options.hasDescription = description->count() > 0;
+    options.hasSaveAs = saveAs->count() > 0;
+  }
+};
+
 // What send and get share on the command line; texts are turned into codes by Finish.
 struct TransferArgs {
   TransferOptions options;
@@ -44,8 +78,8 @@ struct TransferArgs {
   std::string stop = "1-bit";
   CLI::Option* baudOption = nullptr;
 
-  void Add(CLI::App* cmd, const std::string& fileHelp) {
-    cmd->add_option("FILE", options.file, fileHelp)->required();
+  void Add(CLI::App* cmd) {
+    cmd->add_option("FILE", options.file, kFileHelp)->required();
     cmd->add_option("--connection", options.connection, "connection to the printer")
         ->transform(CLI::IsMember({"Serial"}, CLI::ignore_case))
         ->capture_default_str();
@@ -81,6 +115,102 @@ struct TransferArgs {
   }
 };
 
+CLI::App* AddCheck(CLI::App& app, std::string& file) {
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "Load FILE as the start dialog would; print nothing on success, the load message "
+      "on standard error otherwise (exit 1).");
+  check->add_option("FILE", file, kFileHelp)->required();
+  return check;
+}
+
+CLI::App* AddShow(CLI::App& app, std::string& file) {
+  CLI::App* show = app.add_subcommand(
+      "show",
+      "Load FILE and print one line per item, Basic page first: "
+      "PAGE<TAB>NAME<TAB>TEXT<TAB>STATE, with control bytes and backslashes as \\xHH.");
+  show->add_option("FILE", file, kFileHelp)->required();
+  return show;
+}
+
+struct ListArgs {
+  std::string what;
+  std::string workdir = ".";
+};
+
+CLI::App* AddList(CLI::App& app, ListArgs& args) {
+  CLI::App* list = app.add_subcommand(
+      "list",
+      "List the model definitions (models) or saved configurations (settings) of the "
+      "working folder: FILE<TAB>PRINTER<TAB>DESCRIPTION per row, in listing order.");
+  list->add_option("WHAT", args.what, "models or settings")
+      ->required()
+      ->check(CLI::IsMember({"models", "settings"}));
+  list->add_option("--workdir", args.workdir, "working folder holding model/ and setting/")
+      ->capture_default_str();
+  return list;
+}
+
+CLI::App* AddBin(CLI::App& app, std::string& file, std::string& outPath) {
+  CLI::App* bin = app.add_subcommand(
+      "bin",
+      "Write the binary command file of FILE's current image to OUT: the initialise "
+      "command, one write command per known byte, the reset command.");
+  bin->add_option("FILE", file, kFileHelp)->required();
+  bin->add_option("OUT", outPath, "binary file to write; - for standard output")->required();
+  return bin;
+}
+
+struct EditArgs {
+  EditOptions options;
+  std::vector<std::string> sets;  // names and values in turn
+  SaveArgs save;
+
+  CLI::App* Add(CLI::App& app) {
+    CLI::App* edit = app.add_subcommand(
+        "edit",
+        "Apply each --set in order to the first item of that name (Basic page first), "
+        "then show, write the binary file and save as asked. A failed --set writes nothing.");
+    edit->add_option("FILE", options.file, kFileHelp)->required();
+    edit->add_option("--set", sets, "NAME VALUE: set item NAME to VALUE (repeatable)")
+        ->type_size(2)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    edit->add_flag("--show", options.show, "print the show lines after the edits");
+    edit->add_option("--bin", options.binPath,
+                     "write the edited command stream to this file (- for standard output)");
+    save.Add(edit, options);
+    return edit;
+  }
+
+  const EditOptions& Finish() {
+    for (std::size_t i = 0; i + 1 < sets.size(); i += 2)
+      options.sets.emplace_back(sets[i], sets[i + 1]);
+    save.Finish(options);
+    return options;
+  }
+};
+
+CLI::App* AddSend(CLI::App& app, TransferArgs& args) {
+  CLI::App* send = app.add_subcommand(
+      "send",
+      std::string("Send FILE's current image to the printer as Update Printer does: the "
+                  "initialise command, one write command per known byte, the reset command.") +
+          kTransferExits);
+  args.Add(send);
+  return send;
+}
+
+CLI::App* AddGet(CLI::App& app, TransferArgs& args, SaveArgs& save) {
+  CLI::App* get = app.add_subcommand(
+      "get", std::string("Read the printer's settings into FILE's current image as Get Printer "
+                         "Setting does, print the show lines of the result and save it as asked.") +
+                 kTransferExits);
+  args.Add(get);
+  save.Add(get, args.options);
+  return get;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,100 +223,21 @@ int main(int argc, char** argv) {
       "configurations, sends them to a printer and reads them back.",
       "pelmora-cli"};
   app.require_subcommand(1);
-  const std::string fileHelp = "model definition or saved configuration (.cfg)";
 
   std::string file;
-  CLI::App* check = app.add_subcommand(
-      "check",
-      "Load FILE as the start dialog would; print nothing on success, the load message "
-      "on standard error otherwise (exit 1).");
-  check->add_option("FILE", file, fileHelp)->required();
-
-  CLI::App* show = app.add_subcommand(
-      "show",
-      "Load FILE and print one line per item, Basic page first: "
-      "PAGE<TAB>NAME<TAB>TEXT<TAB>STATE, with control bytes and backslashes as \\xHH.");
-  show->add_option("FILE", file, fileHelp)->required();
-
-  std::string what;
-  std::string workdir = ".";
-  CLI::App* list = app.add_subcommand(
-      "list",
-      "List the model definitions (models) or saved configurations (settings) of the "
-      "working folder: FILE<TAB>PRINTER<TAB>DESCRIPTION per row, in listing order.");
-  list->add_option("WHAT", what, "models or settings")
-      ->required()
-      ->check(CLI::IsMember({"models", "settings"}));
-  list->add_option("--workdir", workdir, "working folder holding model/ and setting/")
-      ->capture_default_str();
-
+  CLI::App* check = AddCheck(app, file);
+  CLI::App* show = AddShow(app, file);
+  ListArgs listArgs;
+  CLI::App* list = AddList(app, listArgs);
   std::string outPath;
-  CLI::App* bin = app.add_subcommand(
-      "bin",
-      "Write the binary command file of FILE's current image to OUT: the initialise "
-      "command, one write command per known byte, the reset command.");
-  bin->add_option("FILE", file, fileHelp)->required();
-  bin->add_option("OUT", outPath, "binary file to write; - for standard output")->required();
-
-  EditOptions edit;
-  std::vector<std::string> sets;
-  CLI::App* editCmd = app.add_subcommand(
-      "edit",
-      "Apply each --set in order to the first item of that name (Basic page first), "
-      "then show, write the binary file and save as asked. A failed --set writes nothing.");
-  editCmd->add_option("FILE", edit.file, fileHelp)->required();
-  editCmd->add_option("--set", sets, "NAME VALUE: set item NAME to VALUE (repeatable)")
-      ->type_size(2)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  editCmd->add_flag("--show", edit.show, "print the show lines after the edits");
-  editCmd->add_option("--bin", edit.binPath,
-                      "write the edited command stream to this file (- for standard output)");
-  CLI::Option* saveAs = editCmd->add_option(
-      "--save-as", edit.saveAs, "save under this name in WORKDIR/setting (as Save As does)");
-  CLI::Option* description =
-      editCmd->add_option("--description", edit.description,
-                          "description of the saved configuration (default: FILE's own)");
-  CLI::Option* overwrite = editCmd->add_flag("--overwrite", edit.overwrite,
-                                             "replace a saved configuration of the same name");
-  CLI::Option* editDir =
-      editCmd->add_option("--workdir", edit.workdir, "working folder holding setting/")
-          ->capture_default_str();
-  description->needs(saveAs);
-  overwrite->needs(saveAs);
-  editDir->needs(saveAs);
-
-  const std::string exits =
-      " Exit 0 when it finished, 1 when no printer was found or the transfer stopped on an "
-      "error, 3 when a question was refused, 130 or 143 when ended by SIGINT or SIGTERM.";
+  CLI::App* bin = AddBin(app, file, outPath);
+  EditArgs editArgs;
+  CLI::App* edit = editArgs.Add(app);
   TransferArgs sendArgs;
-  CLI::App* send = app.add_subcommand(
-      "send",
-      "Send FILE's current image to the printer as Update Printer does: the initialise "
-      "command, one write command per known byte, the reset command." +
-          exits);
-  sendArgs.Add(send, fileHelp);
-
+  CLI::App* send = AddSend(app, sendArgs);
   TransferArgs getArgs;
-  CLI::App* get = app.add_subcommand(
-      "get",
-      "Read the printer's settings into FILE's current image as Get Printer Setting "
-      "does, print the show lines of the result and save it as asked." +
-          exits);
-  getArgs.Add(get, fileHelp);
-  TransferOptions& got = getArgs.options;
-  CLI::Option* getSaveAs = get->add_option(
-      "--save-as", got.saveAs, "save under this name in WORKDIR/setting (as Save As does)");
-  CLI::Option* getDescription =
-      get->add_option("--description", got.description,
-                      "description of the saved configuration (default: FILE's own)");
-  CLI::Option* getOverwrite =
-      get->add_flag("--overwrite", got.overwrite, "replace a saved configuration of the same name");
-  CLI::Option* getDir = get->add_option("--workdir", got.workdir, "working folder holding setting/")
-                            ->capture_default_str();
-  getDescription->needs(getSaveAs);
-  getOverwrite->needs(getSaveAs);
-  getDir->needs(getSaveAs);
+  SaveArgs getSave;
+  CLI::App* get = AddGet(app, getArgs, getSave);
 
   try {
     app.parse(argc, argv);
@@ -204,21 +255,15 @@ int main(int argc, char** argv) {
   if (show->parsed())
     return RunShow(file, stdout, stderr);
   if (list->parsed())
-    return RunList(what == "settings", workdir, stdout, stderr);
+    return RunList(listArgs.what == "settings", listArgs.workdir, stdout, stderr);
   if (bin->parsed())
     return RunBin(file, outPath, stdout, stderr);
-  if (editCmd->parsed()) {
-    for (std::size_t i = 0; i + 1 < sets.size(); i += 2)
-      edit.sets.emplace_back(sets[i], sets[i + 1]);
-    edit.hasDescription = description->count() > 0;
-    edit.hasSaveAs = saveAs->count() > 0;
-    return RunEdit(edit, stdout, stderr);
-  }
+  if (edit->parsed())
+    return RunEdit(editArgs.Finish(), stdout, stderr);
   if (send->parsed())
     return RunSend(sendArgs.Finish(), stderr);
   if (get->parsed()) {
-    got.hasDescription = getDescription->count() > 0;
-    got.hasSaveAs = getSaveAs->count() > 0;
+    getSave.Finish(getArgs.options);
     return RunGet(getArgs.Finish(), stdout, stderr);
   }
   return kExitUsage;

@@ -142,6 +142,281 @@ bool IsStart(const Attribute& attr) {
   return EqualsIgnoringCase(attr.value, "Start");
 }
 
+// What an item line's attributes give besides the item itself.
+struct ItemLineState {
+  std::string caution;
+  bool listFollows = false;
+  bool hasAddress = false;
+};
+
+// The attributes a number item may be given only once, besides its address.
+struct NumberKeysSeen {
+  bool scale = false;
+  bool offset = false;
+  bool range = false;
+  bool order = false;
+};
+
+// `End` names the item as it stands; any other name is quoted.
+inline bool ReadItemName(std::string_view namePart, std::string& name) {
+  if (EqualsIgnoringCase(namePart, "End")) {
+    name = namePart;
+    return true;
+  }
+  return detail::ParseQuoted(namePart, kItemNameLimit, name);
+}
+
+// The first Type naming a known item type, or 0. A keyless piece before it, or a
+// Type that is not one word, makes the line malformed (0 too).
+inline std::uint32_t ReadItemType(const std::vector<Attribute>& attrs) {
+  for (const Attribute& a : attrs) {
+    if (!a.hasKey)
+      return 0;
+    if (KeyOf(a.key) != Key::kType)
+      continue;
+    if (a.value.empty() || !detail::IsSingleWord(a.value))
+      return 0;
+    if (EqualsIgnoringCase(a.value, "number"))
+      return kNumberItem;
+    if (EqualsIgnoringCase(a.value, "bit"))
+      return kBitItem;
+    if (EqualsIgnoringCase(a.value, "code"))
+      return kCodeItem;
+  }
+  return 0;
+}
+
+// A byte address or address range, given once.
+inline bool ReadItemAddress(std::string_view v, CItem& item, bool& hasAddress) {
+  const auto address = detail::IsSingleWord(v) ? ParseItemAddress(v) : std::nullopt;
+  if (hasAddress || !address)
+    return false;
+  item.address = *address;
+  hasAddress = true;
+  return true;
+}
+
+// `Number = Start` / `Code = Start`, allowed only as the line's last attribute and
+// when what the list needs has been given.
+inline bool ReadListStart(const Attribute& a, bool allowed, bool& listFollows) {
+  if (!IsStart(a) || !allowed)
+    return false;
+  listFollows = true;
+  return true;
+}
+
+inline bool ReadScaleOrOffset(Key key, std::string_view v, CItem& item, NumberKeysSeen& seen) {
+  bool& given = key == Key::kScale ? seen.scale : seen.offset;
+  const auto n = detail::ParseDecimal32(v);
+  if (given || !n)
+    return false;
+  (key == Key::kScale ? item.scale : item.offset) = *n;
+  given = true;
+  return true;
+}
+
+inline bool ReadRange(std::string_view v, CItem& item, bool& given) {
+  std::string_view minText;
+  if (given || !detail::ParsePair(v, item.rangeMin, item.rangeMax, &minText))
+    return false;
+  item.isUnsigned = minText.front() != '-';
+  given = true;
+  return true;
+}
+
+inline bool ReadUniq(std::string_view v, CItem& item) {
+  std::int64_t a1 = 0, b1 = 0;
+  if (item.hasUniq || !detail::ParsePair(v, a1, b1))
+    return false;
+  // Only 16 bits of each count; a number beyond 32 bits saturates first.
+  a1 = std::min<std::int64_t>(a1, std::numeric_limits<std::int32_t>::max());
+  b1 = std::min<std::int64_t>(b1, std::numeric_limits<std::int32_t>::max());
+  item.uniq =
+      (static_cast<std::uint32_t>(a1) & 0xFFFF) << 16 | (static_cast<std::uint32_t>(b1) & 0xFFFF);
+  item.hasUniq = 1;
+  return true;
+}
+
+inline bool ReadByteOrder(std::string_view v, CItem& item, bool& given) {
+  if (given)
+    return false;
+  if (EqualsIgnoringCase(v, "big")) {
+    item.byteOrder = kBigEndian;
+  } else if (EqualsIgnoringCase(v, "little")) {
+    item.byteOrder = kLittleEndian;
+  } else {
+    return false;
+  }
+  given = true;
+  return true;
+}
+
+inline bool ReadDecimals(std::string_view v, CItem& item) {
+  // Compared as text: anything that sorts from "0" to "5" gives its first digit.
+  if (v.compare("0") < 0 || v.compare("5") > 0)
+    return false;
+  item.decimals = static_cast<std::uint32_t>(v.front() - '0');
+  return true;
+}
+
+inline bool ReadNumberAttribute(const Attribute& a, bool isLast, CItem& item, ItemLineState& state,
+                                NumberKeysSeen& seen) {
+  const std::string_view v = a.value;
+  const Key key = KeyOf(a.key);
+  // Keys that may be given once take a single word.
+  const bool once = key == Key::kAddress || key == Key::kScale || key == Key::kOffset ||
+                    key == Key::kRange || key == Key::kUniq || key == Key::kEdian;
+  if (once && !detail::IsSingleWord(v))
+    return false;
+  switch (key) {
+    case Key::kAddress:
+      return ReadItemAddress(v, item, state.hasAddress);
+    case Key::kScale:
+    case Key::kOffset:
+      return ReadScaleOrOffset(key, v, item, seen);
+    case Key::kRange:
+      return ReadRange(v, item, seen.range);
+    case Key::kUniq:
+      return ReadUniq(v, item);
+    case Key::kEdian:
+      return ReadByteOrder(v, item, seen.order);
+    case Key::kDecimal:
+      return ReadDecimals(v, item);
+    case Key::kUnit:
+      return detail::ParseQuoted(v, kUnitLimit, item.unit);
+    case Key::kCaution:
+      return ReadCaution(a, isLast, state.caution);
+    case Key::kNumber:
+      return ReadListStart(a, isLast && state.hasAddress && seen.range, state.listFollows);
+    default:
+      return true;  // keys a number item does not know
+  }
+}
+
+inline bool ReadNumberItem(const std::vector<Attribute>& attrs, CItem& item, ItemLineState& state) {
+  NumberKeysSeen seen;
+  const std::size_t last = attrs.size() - 1;
+  for (std::size_t i = 0; i < attrs.size(); ++i) {
+    const Attribute& a = attrs[i];
+    if (!a.hasKey || a.value.empty() || !ReadNumberAttribute(a, i == last, item, state, seen))
+      return false;
+  }
+  if (!state.hasAddress)
+    return false;
+  if (!seen.scale && state.listFollows)
+    item.scale = 1;
+  return true;
+}
+
+inline bool ReadBitAttribute(const Attribute& a, Key key, bool isLast, CItem& item,
+                             ItemLineState& state, bool& hasOn, bool& hasOff) {
+  switch (key) {
+    case Key::kAddress: {
+      const auto address = detail::IsSingleWord(a.value) ? ParseBitAddress(a.value) : std::nullopt;
+      if (!address)
+        return false;
+      item.address = *address;
+      state.hasAddress = true;
+      return true;
+    }
+    case Key::kOn:
+    case Key::kOff: {
+      const bool on = key == Key::kOn;
+      if (!detail::ParseQuoted(a.value, kOnOffLimit, on ? item.onText : item.offText))
+        return false;
+      (on ? hasOn : hasOff) = true;
+      return true;
+    }
+    case Key::kCaution:
+      return ReadCaution(a, isLast, state.caution);
+    default:
+      return true;
+  }
+}
+
+inline bool ReadBitItem(const std::vector<Attribute>& attrs, CItem& item, ItemLineState& state) {
+  bool hasOn = false, hasOff = false;
+  const std::size_t last = attrs.size() - 1;
+  for (std::size_t i = 0; i < attrs.size(); ++i) {
+    const Attribute& a = attrs[i];
+    // A keyless or empty piece, or a second address, ends a bit item's attributes.
+    if (!a.hasKey || a.value.empty())
+      break;
+    const Key key = KeyOf(a.key);
+    if (key == Key::kAddress && state.hasAddress)
+      break;
+    if (!ReadBitAttribute(a, key, i == last, item, state, hasOn, hasOff))
+      return false;
+  }
+  return state.hasAddress && hasOn && hasOff;
+}
+
+inline bool ReadCodeItem(const std::vector<Attribute>& attrs, CItem& item, ItemLineState& state) {
+  const std::size_t last = attrs.size() - 1;
+  for (std::size_t i = 0; i < attrs.size(); ++i) {
+    const Attribute& a = attrs[i];
+    if (!a.hasKey)
+      return false;
+    bool ok = true;
+    switch (KeyOf(a.key)) {
+      case Key::kAddress:
+        ok = ReadItemAddress(a.value, item, state.hasAddress);
+        break;
+      case Key::kCaution:
+        ok = ReadCaution(a, i == last, state.caution);
+        break;
+      case Key::kCode:
+        ok = ReadListStart(a, i == last, state.listFollows);
+        break;
+      default:
+        break;
+    }
+    if (!ok)
+      return false;
+  }
+  return state.listFollows;
+}
+
+// The attributes of an item of a known type; false when the line is malformed.
+inline bool ReadItemAttributes(const std::vector<Attribute>& attrs, CItem& item,
+                               ItemLineState& state) {
+  switch (item.type) {
+    case kNumberItem:
+      return ReadNumberItem(attrs, item, state);
+    case kBitItem:
+      return ReadBitItem(attrs, item, state);
+    default:
+      return ReadCodeItem(attrs, item, state);
+  }
+}
+
+// One attribute of a choice line, given the item the list belongs to.
+inline bool ReadChoiceAttribute(const Attribute& a, const CItem& item, bool hasAddress,
+                                CChoice& choice) {
+  if (!a.hasKey || a.value.empty())
+    return false;
+  const Key key = KeyOf(a.key);
+  if (item.type == kNumberItem && key == Key::kNumber) {
+    const auto n = detail::ParseDecimal(a.value);
+    if (!n)
+      return false;
+    choice.value = *n;
+  } else if (item.type == kCodeItem && hasAddress && key == Key::kCode) {
+    const auto n = detail::ParseHex(a.value, 8);
+    if (!n)
+      return false;
+    choice.value = *n;
+  } else if (item.type == kCodeItem && key == Key::kSet) {
+    const auto target = ParseSetTarget(a.value);
+    if (!target)
+      return false;
+    choice.sets.push_back(*target);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
@@ -149,194 +424,26 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
   if (!named)
     return kResultFormError;
   CItem item;
-  if (EqualsIgnoringCase(named->namePart, "End")) {
-    item.name = named->namePart;
-  } else if (!detail::ParseQuoted(named->namePart, kItemNameLimit, item.name)) {
+  if (!ReadItemName(named->namePart, item.name))
     return kResultFormError;
-  }
 
   const std::vector<Attribute>& attrs = itemSplitter_.Split(named->attributes);
-  for (const Attribute& a : attrs) {
-    if (!a.hasKey)
-      return kResultFormError;
-    if (KeyOf(a.key) != Key::kType)
-      continue;
-    if (a.value.empty() || !detail::IsSingleWord(a.value))
-      return kResultFormError;
-    if (EqualsIgnoringCase(a.value, "number"))
-      item.type = kNumberItem;
-    if (EqualsIgnoringCase(a.value, "bit"))
-      item.type = kBitItem;
-    if (EqualsIgnoringCase(a.value, "code"))
-      item.type = kCodeItem;
-    if (item.type != 0)
-      break;
-  }
+  item.type = ReadItemType(attrs);
   if (item.type == 0)
     return kResultFormError;
-
-  std::string caution;
-  bool listFollows = false;
-  bool hasAddress = false;
-  const std::size_t last = attrs.size() - 1;
   item.byteOrder = defaultOrder_;
+  ItemLineState state;
+  if (!ReadItemAttributes(attrs, item, state))
+    return kResultFormError;
 
-  if (item.type == kNumberItem) {
-    bool hasScale = false, hasOffset = false, hasRange = false, hasOrder = false;
-    for (std::size_t i = 0; i < attrs.size(); ++i) {
-      const Attribute& a = attrs[i];
-      if (!a.hasKey || a.value.empty())
-        return kResultFormError;
-      const std::string_view v = a.value;
-      const Key key = KeyOf(a.key);
-      // Keys that may be given once take a single word.
-      const bool once = key == Key::kAddress || key == Key::kScale || key == Key::kOffset ||
-                        key == Key::kRange || key == Key::kUniq || key == Key::kEdian;
-      if (once && !detail::IsSingleWord(v))
-        return kResultFormError;
-      switch (key) {
-        case Key::kAddress: {
-          const auto address = ParseItemAddress(v);
-          if (hasAddress || !address)
-            return kResultFormError;
-          item.address = *address;
-          hasAddress = true;
-          break;
-        }
-        case Key::kScale:
-        case Key::kOffset: {
-          bool& seen = key == Key::kScale ? hasScale : hasOffset;
-          const auto n = detail::ParseDecimal32(v);
-          if (seen || !n)
-            return kResultFormError;
-          (key == Key::kScale ? item.scale : item.offset) = *n;
-          seen = true;
-          break;
-        }
-        case Key::kRange: {
-          std::string_view minText;
-          if (hasRange || !detail::ParsePair(v, item.rangeMin, item.rangeMax, &minText)) {
-            return kResultFormError;
-          }
-          item.isUnsigned = minText.front() != '-';
-          hasRange = true;
-          break;
-        }
-        case Key::kUniq: {
-          std::int64_t a1 = 0, b1 = 0;
-          if (item.hasUniq || !detail::ParsePair(v, a1, b1))
-            return kResultFormError;
-          // Only 16 bits of each count; a number beyond 32 bits saturates first.
-          a1 = std::min<std::int64_t>(a1, std::numeric_limits<std::int32_t>::max());
-          b1 = std::min<std::int64_t>(b1, std::numeric_limits<std::int32_t>::max());
-          item.uniq = (static_cast<std::uint32_t>(a1) & 0xFFFF) << 16 |
-                      (static_cast<std::uint32_t>(b1) & 0xFFFF);
-          item.hasUniq = 1;
-          break;
-        }
-        case Key::kEdian:
-          if (hasOrder)
-            return kResultFormError;
-          if (EqualsIgnoringCase(v, "big")) {
-            item.byteOrder = kBigEndian;
-          } else if (EqualsIgnoringCase(v, "little")) {
-            item.byteOrder = kLittleEndian;
-          } else {
-            return kResultFormError;
-          }
-          hasOrder = true;
-          break;
-        case Key::kDecimal:
-          // Compared as text: anything that sorts from "0" to "5" gives its first digit.
-          if (v.compare("0") < 0 || v.compare("5") > 0)
-            return kResultFormError;
-          item.decimals = static_cast<std::uint32_t>(v.front() - '0');
-          break;
-        case Key::kUnit:
-          if (!detail::ParseQuoted(v, kUnitLimit, item.unit))
-            return kResultFormError;
-          break;
-        case Key::kCaution:
-          if (!ReadCaution(a, i == last, caution))
-            return kResultFormError;
-          break;
-        case Key::kNumber:
-          if (!IsStart(a) || i != last || !hasAddress || !hasRange)
-            return kResultFormError;
-          listFollows = true;
-          break;
-        default:
-          break;  // keys a number item does not know
-      }
-    }
-    if (!hasAddress)
-      return kResultFormError;
-    if (!hasScale && listFollows)
-      item.scale = 1;
-  } else if (item.type == kBitItem) {
-    bool hasOn = false, hasOff = false;
-    for (std::size_t i = 0; i < attrs.size(); ++i) {
-      const Attribute& a = attrs[i];
-      // A keyless or empty piece, or a second address, ends a bit item's attributes.
-      if (!a.hasKey || a.value.empty())
-        break;
-      const Key key = KeyOf(a.key);
-      if (key == Key::kAddress) {
-        if (hasAddress)
-          break;
-        const auto address =
-            detail::IsSingleWord(a.value) ? ParseBitAddress(a.value) : std::nullopt;
-        if (!address)
-          return kResultFormError;
-        item.address = *address;
-        hasAddress = true;
-      } else if (key == Key::kOn || key == Key::kOff) {
-        const bool on = key == Key::kOn;
-        if (!detail::ParseQuoted(a.value, kOnOffLimit, on ? item.onText : item.offText)) {
-          return kResultFormError;
-        }
-        (on ? hasOn : hasOff) = true;
-      } else if (key == Key::kCaution) {
-        if (!ReadCaution(a, i == last, caution))
-          return kResultFormError;
-      }
-    }
-    if (!hasAddress || !hasOn || !hasOff)
-      return kResultFormError;
-  } else {
-    for (std::size_t i = 0; i < attrs.size(); ++i) {
-      const Attribute& a = attrs[i];
-      if (!a.hasKey)
-        return kResultFormError;
-      const Key key = KeyOf(a.key);
-      if (key == Key::kAddress) {
-        const auto address =
-            detail::IsSingleWord(a.value) ? ParseItemAddress(a.value) : std::nullopt;
-        if (hasAddress || !address)
-          return kResultFormError;
-        item.address = *address;
-        hasAddress = true;
-      } else if (key == Key::kCaution) {
-        if (!ReadCaution(a, i == last, caution))
-          return kResultFormError;
-      } else if (key == Key::kCode) {
-        if (!IsStart(a) || i != last)
-          return kResultFormError;
-        listFollows = true;
-      }
-    }
-    if (!listFollows)
-      return kResultFormError;
-  }
-
-  if (listFollows) {
-    const int r = ParseChoiceList(item, hasAddress);
+  if (state.listFollows) {
+    const int r = ParseChoiceList(item, state.hasAddress);
     if (r != kResultOk)
       return r;
   }
   const bool basic = page == kSectionStandard;
   (basic ? model_->BasicItems() : model_->AdvancedItems()).push_back(std::move(item));
-  (basic ? basicCautions_ : advancedCautions_).push_back(std::move(caution));
+  (basic ? basicCautions_ : advancedCautions_).push_back(std::move(state.caution));
   return kResultOk;
 }
 
@@ -357,27 +464,8 @@ int CModelFile::ParseChoiceList(CItem& item, bool hasAddress) {
       return kResultFormError;
     }
     for (const Attribute& a : choiceSplitter_.Split(named->attributes)) {
-      if (!a.hasKey || a.value.empty())
+      if (!ReadChoiceAttribute(a, item, hasAddress, choice))
         return kResultFormError;
-      const Key key = KeyOf(a.key);
-      if (item.type == kNumberItem && key == Key::kNumber) {
-        const auto n = detail::ParseDecimal(a.value);
-        if (!n)
-          return kResultFormError;
-        choice.value = *n;
-      } else if (item.type == kCodeItem && hasAddress && key == Key::kCode) {
-        const auto n = detail::ParseHex(a.value, 8);
-        if (!n)
-          return kResultFormError;
-        choice.value = *n;
-      } else if (item.type == kCodeItem && key == Key::kSet) {
-        const auto target = ParseSetTarget(a.value);
-        if (!target)
-          return kResultFormError;
-        choice.sets.push_back(*target);
-      } else {
-        return kResultFormError;
-      }
     }
     item.choices.push_back(std::move(choice));
   }

@@ -204,6 +204,59 @@ std::string CodeText(const CStatDataObj& model, const CItem& item) {
   return item.choices.front().name;
 }
 
+void SetNumberText(CStatDataObj& model, const CItem& item, std::string_view text) {
+  const std::uint32_t n = item.ByteCount();
+  if (const CChoice* choice = ChoiceForText(item, text)) {
+    WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
+             static_cast<std::uint32_t>(choice->value));
+    return;
+  }
+  const double x = ParseLeadingNumber(text) * EffectiveScale(item);
+  // Wrapping subtraction: only the low bytes are written, and a saturated
+  // conversion must not overflow.
+  std::int64_t raw = static_cast<std::int64_t>(
+      static_cast<std::uint64_t>(TruncToInt64(x >= 0 ? x + 0.5 : x - 0.5)) -
+      static_cast<std::uint64_t>(std::int64_t{item.offset}));
+  if (item.hasUniq && (static_cast<std::uint64_t>(raw) & 0xFFFF) == (item.uniq >> 16)) {
+    raw = static_cast<std::int16_t>(item.uniq & 0xFFFF);
+  }
+  WriteRaw(model, item.FirstAddress(), n, item.byteOrder, static_cast<std::uint32_t>(raw));
+}
+
+void SetBitText(CStatDataObj& model, const CItem& item, std::string_view text) {
+  const auto bit = static_cast<std::uint8_t>(1u << (item.BitNumber() & 0x7));
+  const bool on = log::EqualsIgnoringCase(text, item.onText);
+  model.WriteBytes(item.FirstAddress(), {&bit, 1}, on ? kWriteSetBits : kWriteClearBits);
+}
+
+// Writes a code item's choice: its value, or each of its set targets.
+void ApplyCodeChoice(CStatDataObj& model, const CItem& item, const CChoice& choice) {
+  const std::uint32_t n = item.ByteCount();
+  if (choice.sets.empty()) {
+    WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
+             static_cast<std::uint32_t>(choice.value));
+  }
+  for (const CSetEntry& target : choice.sets) {
+    if (target.kind == CSetEntry::kBit) {
+      const auto bit = static_cast<std::uint8_t>(1u << (target.bitTarget & 0x7));
+      model.WriteBytes(target.bitTarget >> 16, {&bit, 1},
+                       target.data == 1 ? kWriteSetBits : kWriteClearBits);
+    } else {
+      WriteRaw(model, target.byteTarget >> 16, n, item.byteOrder, target.data & 0xFFFF);
+    }
+  }
+}
+
+// The first choice named `text` exactly; nothing is written when there is none.
+void SetCodeText(CStatDataObj& model, const CItem& item, std::string_view text) {
+  for (const CChoice& choice : item.choices) {
+    if (choice.name == text) {
+      ApplyCodeChoice(model, item, choice);
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 std::string GetItemText(const CStatDataObj& model, const CItem& item) {
@@ -223,56 +276,20 @@ std::string GetItemText(const CStatDataObj& model, const CItem& item) {
 }
 
 int SetItemText(CStatDataObj& model, const CItem& item, std::string_view text) {
-  const std::uint32_t n = item.ByteCount();
   switch (item.type) {
-    case kNumberItem: {
-      if (const CChoice* choice = ChoiceForText(item, text)) {
-        WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
-                 static_cast<std::uint32_t>(choice->value));
-        return 1;
-      }
-      const double x = ParseLeadingNumber(text) * EffectiveScale(item);
-      // Wrapping subtraction: only the low bytes are written, and a saturated
-      // conversion must not overflow.
-      std::int64_t raw = static_cast<std::int64_t>(
-          static_cast<std::uint64_t>(TruncToInt64(x >= 0 ? x + 0.5 : x - 0.5)) -
-          static_cast<std::uint64_t>(std::int64_t{item.offset}));
-      if (item.hasUniq && (static_cast<std::uint64_t>(raw) & 0xFFFF) == (item.uniq >> 16)) {
-        raw = static_cast<std::int16_t>(item.uniq & 0xFFFF);
-      }
-      WriteRaw(model, item.FirstAddress(), n, item.byteOrder, static_cast<std::uint32_t>(raw));
-      return 1;
-    }
-    case kBitItem: {
-      const auto bit = static_cast<std::uint8_t>(1u << (item.BitNumber() & 0x7));
-      const bool on = log::EqualsIgnoringCase(text, item.onText);
-      model.WriteBytes(item.FirstAddress(), {&bit, 1}, on ? kWriteSetBits : kWriteClearBits);
-      return 1;
-    }
-    case kCodeItem: {
-      for (const CChoice& choice : item.choices) {
-        if (choice.name != text)
-          continue;
-        if (choice.sets.empty()) {
-          WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
-                   static_cast<std::uint32_t>(choice.value));
-        }
-        for (const CSetEntry& target : choice.sets) {
-          if (target.kind == CSetEntry::kBit) {
-            const auto bit = static_cast<std::uint8_t>(1u << (target.bitTarget & 0x7));
-            model.WriteBytes(target.bitTarget >> 16, {&bit, 1},
-                             target.data == 1 ? kWriteSetBits : kWriteClearBits);
-          } else {
-            WriteRaw(model, target.byteTarget >> 16, n, item.byteOrder, target.data & 0xFFFF);
-          }
-        }
-        return 1;
-      }
-      return 1;
-    }
+    case kNumberItem:
+      SetNumberText(model, item, text);
+      break;
+    case kBitItem:
+      SetBitText(model, item, text);
+      break;
+    case kCodeItem:
+      SetCodeText(model, item, text);
+      break;
     default:
-      return 1;
+      break;
   }
+  return 1;
 }
 
 int CheckValue(const CItem& item, std::string_view text) {

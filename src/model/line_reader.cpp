@@ -7,6 +7,56 @@
 
 namespace pelmora::model {
 
+namespace {
+
+// What one scan of a line finds.
+struct LineScan {
+  std::size_t span = 0;                      // bytes before the line feed
+  std::size_t end = std::string_view::npos;  // where a comment starts
+  std::size_t returns = 0;                   // carriage returns in the line
+};
+
+// Scans the line at `base` up to its line feed; false when the text's closing
+// 0xFF comes first. The text ends in 0xFF, so a special byte is always found.
+inline bool ScanLine(const char* base, std::size_t left, LineScan& scan) {
+  std::size_t end = std::string_view::npos;
+  std::size_t returns = 0;
+  bool quoted = false;
+  for (std::size_t i = 0;; ++i) {
+    i += detail::FindAny<'\n', '\r', '"', '!', '\xFF'>(base + i, left - i);
+    const auto c = static_cast<unsigned char>(base[i]);
+    if (c == '\n') {
+      scan = LineScan{i, end, returns};
+      return true;
+    }
+    if (c == 0xFF)
+      return false;
+    if (c == '\r') {
+      ++returns;
+    } else if (end == std::string_view::npos) {
+      if (c == '"') {
+        quoted = !quoted;
+      } else if (!quoted) {
+        end = i;  // a `!` outside quotes
+      }
+    }
+  }
+}
+
+// `text` without its carriage returns; `scratch` holds it when it had any.
+inline std::string_view DropReturns(std::string_view text, std::string& scratch) {
+  if (text.find('\r') == std::string_view::npos)
+    return text;
+  scratch.clear();
+  for (const char c : text) {
+    if (c != '\r')
+      scratch.push_back(c);
+  }
+  return scratch;
+}
+
+}  // namespace
+
 CLineReader::CLineReader(std::string_view text, std::uint32_t linesBefore)
     : text_(text), lineNumber_(linesBefore) {
   // The scans stop at the closing 0xFF instead of checking the length per byte.
@@ -21,48 +71,21 @@ CLineReader::Status CLineReader::Next(std::string_view& line) {
       return kEndOfFile;
     }
     const char* base = text_.data() + pos_;
-    const std::size_t left = text_.size() - pos_;
-    std::size_t i = 0;
-    std::size_t end = std::string_view::npos;  // where a comment starts
-    std::size_t returns = 0;
-    bool quoted = false;
-    for (;; ++i) {
-      // The text ends in 0xFF, so a special byte is always found.
-      i += detail::FindAny<'\n', '\r', '"', '!', '\xFF'>(base + i, left - i);
-      const auto c = static_cast<unsigned char>(base[i]);
-      if (c == '\n')
-        break;
-      if (c == 0xFF) {
-        // The end of the text; what was collected of the line is dropped.
-        pos_ = text_.size();
-        ++lineNumber_;
-        return kEndOfFile;
-      }
-      if (c == '\r') {
-        ++returns;
-      } else if (end == std::string_view::npos) {
-        if (c == '"') {
-          quoted = !quoted;
-        } else if (!quoted) {
-          end = i;  // a `!` outside quotes
-        }
-      }
+    LineScan scan;
+    if (!ScanLine(base, text_.size() - pos_, scan)) {
+      // The end of the text; what was collected of the line is dropped.
+      pos_ = text_.size();
+      ++lineNumber_;
+      return kEndOfFile;
     }
-    const std::size_t span = i;
-    pos_ += span + 1;
+    pos_ += scan.span + 1;
     ++lineNumber_;
 
-    std::string_view text(base, end == std::string_view::npos ? span : end);
-    if (returns != 0 && text.find('\r') != std::string_view::npos) {
-      line_.clear();
-      for (const char c : text) {
-        if (c != '\r')
-          line_.push_back(c);
-      }
-      text = line_;
-    }
+    std::string_view text(base, scan.end == std::string_view::npos ? scan.span : scan.end);
+    if (scan.returns != 0)
+      text = DropReturns(text, line_);
     text = detail::TrimLeft(text);
-    if (span - returns > kMaxLine) {
+    if (scan.span - scan.returns > kMaxLine) {
       line = text;
       return kTooLong;
     }
@@ -89,15 +112,7 @@ bool CLineReader::NextRaw(std::string_view& raw) {
   }
   pos_ += span + 1;
   ++lineNumber_;
-  raw = std::string_view(base, span);
-  if (raw.find('\r') != std::string_view::npos) {
-    line_.clear();
-    for (const char c : raw) {
-      if (c != '\r')
-        line_.push_back(c);
-    }
-    raw = line_;
-  }
+  raw = DropReturns(std::string_view(base, span), line_);
   return true;
 }
 

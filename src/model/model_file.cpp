@@ -96,6 +96,66 @@ std::uint32_t KeyBit(std::string_view key) {
   return 0;
 }
 
+// ModelName and Interface: a list of quoted names, each added to the model.
+bool ReadNameList(std::uint32_t bit, std::string_view value, std::vector<std::string_view>& pieces,
+                  CStatDataObj& model) {
+  detail::SplitPieces(value, pieces);
+  for (const std::string_view piece : pieces) {
+    std::string text;
+    if (!detail::ParseQuoted(piece, kNameLimit, text))
+      return false;
+    if (bit == kKeyModelName) {
+      model.AddModelName(std::move(text));
+    } else {
+      model.AddInterface(std::move(text));
+    }
+  }
+  return true;
+}
+
+bool ReadDriverName(std::string_view value, CStatDataObj& model) {
+  std::string text;
+  if (!detail::ParseQuoted(value, kNameLimit, text))
+    return false;
+  model.SetDriverName(std::move(text));
+  return true;
+}
+
+bool ReadDefaultOrder(std::string_view value, std::uint32_t& order) {
+  if (EqualsIgnoringCase(value, "big")) {
+    order = kBigEndian;
+    return true;
+  }
+  return EqualsIgnoringCase(value, "little");
+}
+
+// CmdLine, GetCmd, RstCmd and InitLine give the model a template or a command;
+// any other key is passed over. False when the bytes are malformed.
+bool ReadCommandKey(std::string_view key, std::uint32_t bit, std::string_view value,
+                    CStatDataObj& model) {
+  const bool isWrite = bit == kKeyCmdLine;
+  const bool isRead = EqualsIgnoringCase(key, "GetCmd");
+  const bool isReset = EqualsIgnoringCase(key, "RstCmd");
+  const bool isInit = EqualsIgnoringCase(key, "InitLine");
+  if (!isWrite && !isRead && !isReset && !isInit)
+    return true;
+  std::vector<std::uint8_t> bytes;
+  const bool ok = (isWrite || isRead)
+                      ? ParseTemplate(value, isWrite, bytes)
+                      : ParseHexPairs(value, bytes) && bytes.size() <= CStatDataObj::kTemplateMax;
+  if (!ok)
+    return false;
+  if (isWrite)
+    model.SetWriteTemplate(bytes);
+  if (isRead)
+    model.SetReadTemplate(bytes);
+  if (isReset)
+    model.SetResetCommand(bytes);
+  if (isInit)
+    model.SetInitCommand(bytes);
+  return true;
+}
+
 }  // namespace
 
 struct CModelFile::CSplitters {
@@ -348,22 +408,11 @@ int CModelFile::ParseHeaderLine(std::string_view line) {
     return fail(kSectionHeader | bit);
 
   if (bit == kKeyModelName || bit == kKeyInterface) {
-    detail::SplitPieces(value, pieces_);
-    for (const std::string_view piece : pieces_) {
-      std::string text;
-      if (!detail::ParseQuoted(piece, kNameLimit, text))
-        return fail(kSectionHeader | bit);
-      if (bit == kKeyModelName) {
-        model_->AddModelName(std::move(text));
-      } else {
-        model_->AddInterface(std::move(text));
-      }
-    }
-  } else if (bit == kKeyDriverName) {
-    std::string text;
-    if (!detail::ParseQuoted(value, kNameLimit, text))
+    if (!ReadNameList(bit, value, pieces_, *model_))
       return fail(kSectionHeader | bit);
-    model_->SetDriverName(std::move(text));
+  } else if (bit == kKeyDriverName) {
+    if (!ReadDriverName(value, *model_))
+      return fail(kSectionHeader | bit);
   } else if (EqualsIgnoringCase(attr.key, "PrinterName")) {
     // Read by the folder listing only.
   } else if (!detail::IsSingleWord(value)) {
@@ -372,32 +421,10 @@ int CModelFile::ParseHeaderLine(std::string_view line) {
     if (!VersionAccepted(value))
       return kResultBadVersion;
   } else if (EqualsIgnoringCase(attr.key, "Edian")) {
-    if (EqualsIgnoringCase(value, "big")) {
-      defaultOrder_ = kBigEndian;
-    } else if (!EqualsIgnoringCase(value, "little")) {
+    if (!ReadDefaultOrder(value, defaultOrder_))
       return fail(kSectionHeader);
-    }
-  } else {
-    const bool isWrite = bit == kKeyCmdLine;
-    const bool isRead = EqualsIgnoringCase(attr.key, "GetCmd");
-    const bool isReset = EqualsIgnoringCase(attr.key, "RstCmd");
-    const bool isInit = EqualsIgnoringCase(attr.key, "InitLine");
-    if (isWrite || isRead || isReset || isInit) {
-      std::vector<std::uint8_t> bytes;
-      const bool ok = (isWrite || isRead) ? ParseTemplate(value, isWrite, bytes)
-                                          : ParseHexPairs(value, bytes) &&
-                                                bytes.size() <= CStatDataObj::kTemplateMax;
-      if (!ok)
-        return fail(kSectionHeader | bit);
-      if (isWrite)
-        model_->SetWriteTemplate(bytes);
-      if (isRead)
-        model_->SetReadTemplate(bytes);
-      if (isReset)
-        model_->SetResetCommand(bytes);
-      if (isInit)
-        model_->SetInitCommand(bytes);
-    }
+  } else if (!ReadCommandKey(attr.key, bit, value, *model_)) {
+    return fail(kSectionHeader | bit);
   }
   keysSeen_ |= bit;
   return kResultOk;

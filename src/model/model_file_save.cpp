@@ -74,6 +74,72 @@ void AppendSetLine(std::string& out, const CDataLine& line) {
   out += '\n';
 }
 
+// Whether the source's [SetData] lines have the addresses and lengths of the set lines,
+// so that they can be rewritten in place.
+bool LayoutMatches(const std::vector<std::pair<std::uint16_t, std::size_t>>& layout,
+                   const std::vector<CDataLine>& setLines) {
+  if (layout.size() != setLines.size())
+    return false;
+  for (std::size_t i = 0; i < setLines.size(); ++i) {
+    if (layout[i].first != setLines[i].address || layout[i].second != setLines[i].data.size())
+      return false;
+  }
+  return true;
+}
+
+// The copy of the source text a save writes, a line at a time: the description put
+// into [Option] and the set lines into [SetData], in place or, when the source's
+// lines are laid out otherwise, as a block of their own at the end.
+class CSettingCopy {
+ public:
+  CSettingCopy(std::string& out, const std::vector<CDataLine>& setLines, bool inPlace,
+               std::string_view description)
+      : out_(out), setLines_(setLines), inPlace_(inPlace), description_(description) {}
+
+  // Copies the line `raw`; `content` is the line as the reader sees it, empty when
+  // the reader skips it.
+  void Copy(std::string_view raw, std::string_view content) {
+    if (!content.empty() && content.front() == '[') {
+      ApplySectionLine(content, section_, ended_);
+      out_.append(raw);
+    } else if (section_ == kSectionOption && !content.empty() &&
+               raw.find('"') != std::string_view::npos) {
+      PutDescription(out_, raw, description_);
+    } else if (section_ == kSectionSetData && !content.empty() && !inPlace_) {
+      return;  // a data line of a [SetData] laid out otherwise: the block at the end replaces it
+    } else if (section_ == kSectionSetData && !content.empty() && next_ < setLines_.size()) {
+      const std::size_t colon = raw.find(':');
+      const std::string& data = setLines_[next_++].data;
+      const std::size_t at = out_.size();
+      out_.append(raw);
+      if (colon != std::string_view::npos)
+        out_.replace(at + colon + 1, data.size(), data);
+    } else {
+      out_.append(raw);
+    }
+    out_ += '\n';
+  }
+
+  // Set lines not yet written go into a [SetData] block at the end.
+  void Finish() {
+    if (next_ >= setLines_.size())
+      return;
+    if (section_ != kSectionSetData || (ended_ & kSectionSetData >> 4) != 0 || !inPlace_)
+      out_ += "[SetData]\n";
+    for (; next_ < setLines_.size(); ++next_) AppendSetLine(out_, setLines_[next_]);
+    out_ += "[End]\n";
+  }
+
+ private:
+  std::string& out_;
+  const std::vector<CDataLine>& setLines_;
+  const bool inPlace_;
+  const std::string_view description_;
+  std::uint32_t section_ = kSectionHeader;
+  std::uint32_t ended_ = 0;
+  std::size_t next_ = 0;  // next set line to write
+};
+
 constexpr std::string_view kSameFile = "The same file already exists.";
 
 // Hidden and not ending in .cfg, so no listing ever shows a temporary file.
@@ -184,65 +250,23 @@ std::string CModelFile::WriteSettingCopy(std::string_view description) const {
   const std::vector<CDataLine> none;
   const std::vector<CDataLine>& setLines = model_ ? model_->SetLines() : none;
 
-  // The [SetData] lines of the source are rewritten in place only when they have
-  // the layout of the set lines; otherwise they are left out and the set lines
-  // are written as a block of their own at the end.
-  bool inPlace = fileSetLayout_.size() == setLines.size();
-  for (std::size_t i = 0; inPlace && i < setLines.size(); ++i) {
-    inPlace = fileSetLayout_[i].first == setLines[i].address &&
-              fileSetLayout_[i].second == setLines[i].data.size();
-  }
+  CSettingCopy copy(out, setLines, LayoutMatches(fileSetLayout_, setLines), description);
 
   // The lines are read twice in step: raw, to be copied, and as the reader sees
   // them (comment removed, trimmed; empty lines skipped, which the line numbers
   // tell), so that sections and data lines are told apart exactly as on load.
-  std::uint32_t section = kSectionHeader;
-  std::uint32_t ended = 0;
-  std::size_t next = 0;  // next set line to write
   CLineReader raws(Text());
   CLineReader lines(Text());
   std::string_view line;
   CLineReader::Status status = lines.Next(line);
   std::string_view raw;
   while (raws.NextRaw(raw)) {
-    std::string_view content;  // the line as the reader sees it; empty when it skips it
     const bool seen = status != CLineReader::kEndOfFile && lines.LineNumber() == raws.LineNumber();
-    if (seen)
-      content = line;
-    if (!content.empty() && content.front() == '[') {
-      ApplySectionLine(content, section, ended);
-      out.append(raw);
-    } else if (section == kSectionOption && !content.empty() &&
-               raw.find('"') != std::string_view::npos) {
-      PutDescription(out, raw, description);
-    } else if (section == kSectionSetData && !content.empty() && !inPlace) {
-      // A data line of a [SetData] laid out otherwise: the block at the end replaces it.
-      if (seen)
-        status = lines.Next(line);
-      continue;
-    } else if (section == kSectionSetData && !content.empty() && next < setLines.size()) {
-      const std::size_t colon = raw.find(':');
-      const std::string& data = setLines[next++].data;
-      const std::size_t at = out.size();
-      out.append(raw);
-      if (colon != std::string_view::npos)
-        out.replace(at + colon + 1, data.size(), data);
-    } else {
-      out.append(raw);
-    }
-    out += '\n';
+    copy.Copy(raw, seen ? line : std::string_view());
     if (seen)
       status = lines.Next(line);
   }
-
-  // Set lines not yet written go into a [SetData] block at the end.
-  if (next < setLines.size()) {
-    if (section != kSectionSetData || (ended & kSectionSetData >> 4) != 0 || !inPlace) {
-      out += "[SetData]\n";
-    }
-    for (; next < setLines.size(); ++next) AppendSetLine(out, setLines[next]);
-    out += "[End]\n";
-  }
+  copy.Finish();
   return out;
 }
 

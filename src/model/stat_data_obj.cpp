@@ -3,8 +3,55 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 namespace pelmora::model {
+
+namespace {
+
+// A byte of `image`, or nothing when it is not known.
+std::optional<std::uint8_t> KnownByte(const CMemoryImage& image, std::uint32_t address) {
+  std::uint8_t byte = 0;
+  if (image.ReadBytes(address, {&byte, 1}) != kReadOk)
+    return std::nullopt;
+  return byte;
+}
+
+// An item whose choices set targets: every target of its widest choice (the first
+// of equal ones) must be a bit the mask leaves clear or a byte the image knows.
+bool TargetsChangeable(const CItem& item, const CMemoryImage& image, const CMemoryImage& mask) {
+  const CChoice* widest = &item.choices.front();
+  for (const CChoice& c : item.choices) {
+    if (c.sets.size() > widest->sets.size())
+      widest = &c;
+  }
+  for (const CSetEntry& target : widest->sets) {
+    if (target.kind == CSetEntry::kBit) {
+      const auto byte = KnownByte(mask, target.bitTarget >> 16);
+      if (!byte || ((*byte >> (target.bitTarget & 0x7)) & 1u))
+        return false;
+    } else if (!KnownByte(image, target.byteTarget >> 16)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every byte of a number or code item is known. Wide items are read in chunks so
+// that no buffer of their size is needed.
+bool BytesKnown(const CItem& item, const CMemoryImage& image) {
+  const std::uint32_t n = item.ByteCount();
+  std::array<std::uint8_t, 64> chunk{};
+  for (std::uint32_t done = 0; done < n;) {
+    const std::uint32_t step = std::min<std::uint32_t>(n - done, chunk.size());
+    if (image.ReadBytes(item.FirstAddress() + done, {chunk.data(), step}) != kReadOk)
+      return false;
+    done += step;
+  }
+  return true;
+}
+
+}  // namespace
 
 int CStatDataObj::Reset() {
   *this = CStatDataObj();
@@ -82,41 +129,13 @@ std::uint32_t CStatDataObj::ReadBytes(std::uint32_t address, std::span<std::uint
 }
 
 bool CStatDataObj::IsChangeable(const CItem& item) const {
-  std::uint8_t byte = 0;
-  if (item.HasChoices() && !item.choices.front().sets.empty()) {
-    // The choice with the most targets decides; the first of equal ones wins.
-    const CChoice* widest = &item.choices.front();
-    for (const CChoice& c : item.choices) {
-      if (c.sets.size() > widest->sets.size())
-        widest = &c;
-    }
-    for (const CSetEntry& target : widest->sets) {
-      if (target.kind == CSetEntry::kBit) {
-        if (maskImage_.ReadBytes(target.bitTarget >> 16, {&byte, 1}) != kReadOk)
-          return false;
-        if ((byte >> (target.bitTarget & 0x7)) & 1u)
-          return false;
-      } else if (image_.ReadBytes(target.byteTarget >> 16, {&byte, 1}) != kReadOk) {
-        return false;
-      }
-    }
-    return true;
-  }
+  if (item.HasChoices() && !item.choices.front().sets.empty())
+    return TargetsChangeable(item, image_, maskImage_);
   if (item.type == kBitItem) {
-    if (maskImage_.ReadBytes(item.FirstAddress(), {&byte, 1}) != kReadOk)
-      return false;
-    return ((byte >> (item.BitNumber() & 0x7)) & 1u) == 0;
+    const auto byte = KnownByte(maskImage_, item.FirstAddress());
+    return byte && ((*byte >> (item.BitNumber() & 0x7)) & 1u) == 0;
   }
-  // Wide items are read in chunks so that no buffer of their size is needed.
-  const std::uint32_t n = item.ByteCount();
-  std::array<std::uint8_t, 64> chunk{};
-  for (std::uint32_t done = 0; done < n;) {
-    const std::uint32_t step = std::min<std::uint32_t>(n - done, chunk.size());
-    if (image_.ReadBytes(item.FirstAddress() + done, {chunk.data(), step}) != kReadOk)
-      return false;
-    done += step;
-  }
-  return true;
+  return BytesKnown(item, image_);
 }
 
 int CStatDataObj::MarkChangeable() {

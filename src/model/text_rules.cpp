@@ -48,38 +48,63 @@ bool HasBlankOutsideQuotes(std::string_view text) {
   return false;
 }
 
+namespace {
+
+// The keys of each length, so that a key is compared only with names as long as it.
+inline Key KeyOfLength3(std::string_view key) {
+  if (EqualsIgnoringCase(key, "Off"))
+    return Key::kOff;
+  return EqualsIgnoringCase(key, "set") ? Key::kSet : Key::kOther;
+}
+
+inline Key KeyOfLength4(std::string_view key) {
+  if (EqualsIgnoringCase(key, "type"))
+    return Key::kType;
+  if (EqualsIgnoringCase(key, "uniq"))
+    return Key::kUniq;
+  if (EqualsIgnoringCase(key, "unit"))
+    return Key::kUnit;
+  return EqualsIgnoringCase(key, "Code") ? Key::kCode : Key::kOther;
+}
+
+inline Key KeyOfLength5(std::string_view key) {
+  if (EqualsIgnoringCase(key, "scale"))
+    return Key::kScale;
+  if (EqualsIgnoringCase(key, "range"))
+    return Key::kRange;
+  return EqualsIgnoringCase(key, "edian") ? Key::kEdian : Key::kOther;
+}
+
+inline Key KeyOfLength6(std::string_view key) {
+  if (EqualsIgnoringCase(key, "offset"))
+    return Key::kOffset;
+  return EqualsIgnoringCase(key, "number") ? Key::kNumber : Key::kOther;
+}
+
+inline Key KeyOfLength7(std::string_view key) {
+  if (EqualsIgnoringCase(key, "address"))
+    return Key::kAddress;
+  if (EqualsIgnoringCase(key, "decimal"))
+    return Key::kDecimal;
+  return EqualsIgnoringCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
+}
+
+}  // namespace
+
 Key KeyOf(std::string_view key) {
   switch (key.size()) {
     case 2:
       return EqualsIgnoringCase(key, "On") ? Key::kOn : Key::kOther;
     case 3:
-      return EqualsIgnoringCase(key, "Off")   ? Key::kOff
-             : EqualsIgnoringCase(key, "set") ? Key::kSet
-                                              : Key::kOther;
+      return KeyOfLength3(key);
     case 4:
-      if (EqualsIgnoringCase(key, "type"))
-        return Key::kType;
-      if (EqualsIgnoringCase(key, "uniq"))
-        return Key::kUniq;
-      if (EqualsIgnoringCase(key, "unit"))
-        return Key::kUnit;
-      return EqualsIgnoringCase(key, "Code") ? Key::kCode : Key::kOther;
+      return KeyOfLength4(key);
     case 5:
-      if (EqualsIgnoringCase(key, "scale"))
-        return Key::kScale;
-      if (EqualsIgnoringCase(key, "range"))
-        return Key::kRange;
-      return EqualsIgnoringCase(key, "edian") ? Key::kEdian : Key::kOther;
+      return KeyOfLength5(key);
     case 6:
-      if (EqualsIgnoringCase(key, "offset"))
-        return Key::kOffset;
-      return EqualsIgnoringCase(key, "number") ? Key::kNumber : Key::kOther;
+      return KeyOfLength6(key);
     case 7:
-      if (EqualsIgnoringCase(key, "address"))
-        return Key::kAddress;
-      if (EqualsIgnoringCase(key, "decimal"))
-        return Key::kDecimal;
-      return EqualsIgnoringCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
+      return KeyOfLength7(key);
     default:
       return Key::kOther;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string_view>
 
 #include "log/ascii.h"
@@ -40,6 +41,53 @@ bool HexPair(std::span<const std::uint8_t> r, std::size_t at, std::uint32_t& val
     return false;
   value = static_cast<std::uint32_t>(hi << 4 | lo);
   return true;
+}
+
+// The address of a data field whose digits start at `at`: two digits for a one-byte
+// address, else four in the command's order. `digits` receives how many it spans.
+bool ReadFieldAddress(std::span<const std::uint8_t> reply, std::size_t at, std::uint32_t width,
+                      std::uint32_t order, std::uint32_t& address, std::size_t& digits) {
+  if (width == kAddressWidthLowByte) {
+    digits = 2;
+    return at + 2 <= reply.size() && HexPair(reply, at, address);
+  }
+  digits = 4;
+  if (at + 4 > reply.size())
+    return false;
+  std::uint32_t first = 0, second = 0;
+  if (order == kAddressHighFirst) {
+    if (!HexPair(reply, at, first) || !HexPair(reply, at + 2, second))
+      return false;
+    address = first << 8 | second;
+  } else if (order == kAddressLowFirst) {
+    if (!HexPair(reply, at, first) || !HexPair(reply, at + 2, second))
+      return false;
+    address = second << 8 | first;
+  }  // any other order: the address counts as 0, its digits unread
+  return true;
+}
+
+// A data field whose address digits start at `at`: the address, two data digits, ';'.
+// Gives the position of the ';', or nothing when the field is malformed or for another
+// address; `data` receives the field's byte once its digits are read.
+std::optional<std::size_t> ReadDataField(std::span<const std::uint8_t> reply, std::size_t at,
+                                         std::uint16_t address, std::uint32_t width,
+                                         std::uint32_t order, std::uint8_t& data) {
+  const std::size_t n = reply.size();
+  std::uint32_t fieldAddress = 0;
+  std::size_t digits = 0;
+  if (!ReadFieldAddress(reply, at, width, order, fieldAddress, digits) || fieldAddress != address) {
+    return std::nullopt;
+  }
+  const std::size_t k = at + digits;
+  std::uint32_t value = 0;
+  if (k + 2 > n || !HexPair(reply, k, value))
+    return std::nullopt;
+  data = static_cast<std::uint8_t>(value);
+  const std::size_t m = k + 2;
+  if (m + 1 > n || reply[m] != ';')
+    return std::nullopt;
+  return m;
 }
 
 // The checks both builders make before touching `out`.
@@ -115,41 +163,10 @@ bool AnalyzeReadData(const model::CStatDataObj& /*model*/, std::uint16_t address
   std::size_t i = kReplyHeader.size();
   for (;;) {
     if (i + 3 <= n && EqualsIgnoringCase(AsText(reply.subspan(i, 3)), "EE:")) {
-      // A data field: address digits, two data digits, ';'.
-      const std::size_t j = i + 3;
-      std::uint32_t fieldAddress = 0;
-      std::size_t fieldWidth = 0;
-      if (width == kAddressWidthLowByte) {
-        if (j + 2 > n || !HexPair(reply, j, fieldAddress))
-          return false;
-        fieldWidth = 2;
-      } else {
-        if (j + 4 > n)
-          return false;
-        std::uint32_t first = 0, second = 0;
-        if (order == kAddressHighFirst) {
-          if (!HexPair(reply, j, first) || !HexPair(reply, j + 2, second))
-            return false;
-          fieldAddress = first << 8 | second;
-        } else if (order == kAddressLowFirst) {
-          if (!HexPair(reply, j, first) || !HexPair(reply, j + 2, second))
-            return false;
-          fieldAddress = second << 8 | first;
-        }  // any other order: the address counts as 0, its digits unread
-        fieldWidth = 4;
-      }
-      if (fieldAddress != address)
+      const auto end = ReadDataField(reply, i + 3, address, width, order, data);
+      if (!end)
         return false;
-
-      const std::size_t k = j + fieldWidth;
-      std::uint32_t value = 0;
-      if (k + 2 > n || !HexPair(reply, k, value))
-        return false;
-      data = static_cast<std::uint8_t>(value);
-      const std::size_t m = k + 2;
-      if (m + 1 > n || reply[m] != ';')
-        return false;
-      i = m;
+      i = *end;
     }
     // Step over the byte; only a byte stepped onto can end the reply, so the one right
     // after the header never does.

@@ -55,55 +55,79 @@ void ShowError(model::IUserPrompt& prompt, const char* format, std::uint32_t add
   prompt.Ask(msg::kErrorTitle, text, model::Buttons::kOk);
 }
 
-// Opens devices until one gives a device ID of the model (or, on a connection with a
-// single port, gives none), then asks the user. Returns kFinished with `device` open
-// and confirmed, or the sequence's result.
-int FindAndConfirmPrinter(const log::CDebugLog& log, IPrinterPort& port,
-                          const SequenceContext& context, Purpose purpose, COpenDevice& device) {
-  const PrinterPortTraits& traits = port.Traits();
+enum class DeviceId { kNone, kEmpty, kOfModel, kOfOther };
+
+// Asks the open device for its ID, and tells what it gave.
+DeviceId ReadDeviceId(const log::CDebugLog& log, const COpenDevice& device,
+                      const model::CStatDataObj& model) {
   Buffer id{};
-  std::uint32_t length = 0;
+  auto length = static_cast<std::uint32_t>(id.size());
+  if (!device->GetDeviceID(id.data(), length))
+    return DeviceId::kNone;
+  log.Output("DeviceID : %.*s\n", TextLength({id.data(), length}), id.data());
+  log.Output("DeviceID Len : %d\n", static_cast<int>(length));
+  if (length == 0)
+    return DeviceId::kEmpty;
+  return protocol::CheckDeviceID(model, {id.data(), length}) ? DeviceId::kOfModel
+                                                             : DeviceId::kOfOther;
+}
+
+// Opens devices until one gives a device ID of the model (or, on a connection with a
+// single port, gives none). Returns kFinished with `device` open and `hasId` telling
+// whether it gave an ID, or kFailed.
+int FindPrinter(const log::CDebugLog& log, IPrinterPort& port, const SequenceContext& context,
+                Purpose purpose, COpenDevice& device, bool& hasId) {
+  const PrinterPortTraits& traits = port.Traits();
   for (;;) {
     device.Take(port.OpenNext(log));
     if (!device)
       return kFailed;
-    id.fill(0);
-    length = static_cast<std::uint32_t>(id.size());
-    if (!device->GetDeviceID(id.data(), length)) {
-      if (traits.triesEveryDevice)
-        continue;
-      return kFailed;
+    const DeviceId id = ReadDeviceId(log, device, context.model);
+    if (id == DeviceId::kOfModel) {
+      hasId = true;
+      return kFinished;
     }
-    log.Output("DeviceID : %.*s\n", TextLength({id.data(), length}), id.data());
-    log.Output("DeviceID Len : %d\n", static_cast<int>(length));
-    if (length == 0) {
-      if (traits.triesEveryDevice)
-        continue;
-      break;  // no ID to check: the Warning dialog decides
-    }
-    if (protocol::CheckDeviceID(context.model, {id.data(), length}))
-      break;
     if (traits.triesEveryDevice)
       continue;
-    if (purpose == Purpose::kSend && traits.logsModelMismatch)
+    if (id == DeviceId::kEmpty) {
+      hasId = false;
+      return kFinished;  // no ID to check: the Warning dialog decides
+    }
+    if (id == DeviceId::kOfOther && purpose == Purpose::kSend && traits.logsModelMismatch)
       log.Output("ERROR : ModelID not found\n");
     return kFailed;
   }
+}
 
-  if (length != 0) {
+// Asks the user whether to go on with the printer found: kFinished or kCancelled.
+int ConfirmPrinter(const SequenceContext& context, Purpose purpose, bool hasId) {
+  if (hasId) {
     const char* question = purpose == Purpose::kSend ? msg::kSendQuestion : msg::kGetQuestion;
     if (context.prompt.Ask(msg::kWarningTitle, question, model::Buttons::kOkCancel) ==
         model::Answer::kCancel)
       return kCancelled;
-  } else {
-    // Only an explicit Yes (or an earlier "Don't display") goes on to an
-    // unverified printer.
-    const int answer = ConfirmWithoutDeviceId(context.warningUi, CWarningDlg::kModeConnection);
-    if (answer != CWarningDlg::kYes && answer != kWarningNotShown)
-      return kCancelled;
+    return kFinished;
   }
+  // Only an explicit Yes (or an earlier "Don't display") goes on to an
+  // unverified printer.
+  const int answer = ConfirmWithoutDeviceId(context.warningUi, CWarningDlg::kModeConnection);
+  if (answer != CWarningDlg::kYes && answer != kWarningNotShown)
+    return kCancelled;
+  return kFinished;
+}
 
-  if (traits.triesEveryDevice && !device->IsOpen()) {
+// Finds the printer, then asks the user. Returns kFinished with `device` open and
+// confirmed, or the sequence's result.
+int FindAndConfirmPrinter(const log::CDebugLog& log, IPrinterPort& port,
+                          const SequenceContext& context, Purpose purpose, COpenDevice& device) {
+  bool hasId = false;
+  const int found = FindPrinter(log, port, context, purpose, device, hasId);
+  if (found != kFinished)
+    return found;
+  const int confirmed = ConfirmPrinter(context, purpose, hasId);
+  if (confirmed != kFinished)
+    return confirmed;
+  if (port.Traits().triesEveryDevice && !device->IsOpen()) {
     log.Output("Device Not Open\n");
     return kFailed;
   }
