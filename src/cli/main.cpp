@@ -3,10 +3,14 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
+#include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "cli_commands.h"
+#include "model/messages.h"
 #include "update/update_printer_dlg.h"
 
 namespace {
@@ -84,6 +88,7 @@ struct TransferArgs {
         ->transform(CLI::IsMember({"Serial"}, CLI::ignore_case))
         ->capture_default_str();
     std::vector<std::uint32_t> rates;
+    rates.reserve(std::size(pelmora::update::kBaudList));
     for (const auto& entry : pelmora::update::kBaudList) rates.push_back(entry.number);
     baudOption = cmd->add_option("--baud", baud,
                                  "baud rate (default: the rate COM1 is set to when the "
@@ -211,9 +216,7 @@ CLI::App* AddGet(CLI::App& app, TransferArgs& args, SaveArgs& save) {
   return get;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   using namespace pelmora::cli;
   // Take the user's locale as the desktop application does; numbers must still
   // read and print the same under it.
@@ -267,4 +270,19 @@ int main(int argc, char** argv) {
     return RunGet(getArgs.Finish(), stdout, stderr);
   }
   return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The option set-up and the commands may still throw (memory, the parser's own
+  // faults); end with a message rather than an abort.
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "pelmora-cli: %s\n", pelmora::model::msg::kShortOfMemory);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pelmora-cli: %s\n", e.what());
+  }
+  return pelmora::cli::kExitFailed;
 }
