@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs every test of Pelmora, as CI does:
-#   0. the layer map: no file includes a header of a layer above its own
-#   1. build-ci/    warnings as errors, all tests (benchmarks built, not run)
+#   0. the layer map (no file includes a header of a layer above its own) and
+#      the formatting
+#   1. build-ci/    warnings as errors, all tests (benchmarks built, not run),
+#                   then clang-tidy over src/ and sim/
 #   2. build-asan/  the tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 #   3. build-fuzz/  clang + libFuzzer: every fuzz target for a bounded time
-# with the formatting checked first and clang-tidy run over build-ci's sources.
 # Environment:
 #   PELMORA_FUZZ_SECONDS  seconds per fuzz target (default 60; a third for the small ones)
 #   PELMORA_FUZZ_ARGS     extra libFuzzer flags, e.g. "-max_len=200000"
