@@ -1,4 +1,4 @@
-// Text comparison for names read from files, devices and the command line.
+// ASCII text rules for names and digits read from files, devices and the command line.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +22,20 @@ constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     }
   }
   return true;
+}
+
+// The value of a hexadecimal digit (either case), or -1 for any other byte.
+constexpr int HexDigit(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
 }
 
 }  // namespace pelmora::log

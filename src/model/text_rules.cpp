@@ -24,16 +24,6 @@ std::string_view TrimBlanks(std::string_view s) {
   return s.substr(b, e - b);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 bool HasBlankOutsideQuotes(std::string_view text) {
   // Inside quotes only the closing quote matters, so blanks there are skipped whole.
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "log/ascii.h"
+
 namespace pelmora::model::detail {
 
 inline bool IsBlank(char c) {
@@ -18,7 +20,7 @@ inline bool IsSpace(char c) {
 }
 std::string_view TrimLeft(std::string_view s);
 std::string_view TrimBlanks(std::string_view s);  // both ends, spaces and tabs
-int HexDigit(char c);                             // value 0 to 15, or -1
+using log::HexDigit;
 
 // True when `text` has a blank or tab outside double quotes.
 bool HasBlankOutsideQuotes(std::string_view text);

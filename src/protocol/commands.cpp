@@ -23,20 +23,10 @@ std::string_view AsText(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-int HexDigit(std::uint8_t c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // Two hex digits at `at`, high digit first; the caller has checked that both exist.
 bool HexPair(std::span<const std::uint8_t> r, std::size_t at, std::uint32_t& value) {
-  const int hi = HexDigit(r[at]);
-  const int lo = HexDigit(r[at + 1]);
+  const int hi = log::HexDigit(static_cast<char>(r[at]));
+  const int lo = log::HexDigit(static_cast<char>(r[at + 1]));
   if (hi < 0 || lo < 0)
     return false;
   value = static_cast<std::uint32_t>(hi << 4 | lo);
