@@ -59,7 +59,8 @@ void CConfigDlg::Start(int mode, model::CStatDataObj& model, model::CModelFile& 
 }
 
 std::string CConfigDlg::HeaderText() const {
-  return "Printer : " + printerName_ + "\nDescription : " + description_;
+  return editor_text::kPrinterLabel + printerName_ + "\n" + editor_text::kDescriptionLabel +
+         description_;
 }
 
 bool CConfigDlg::HasAdvancedPage() const {

@@ -22,6 +22,10 @@ inline constexpr const char* kFactoryQuestion = "Return printer to original fact
 inline constexpr const char* kRestoreQuestion = "Restore last saved settings?";
 inline constexpr const char* kSaveQuestion = "Do you want to save this configuration?";
 
+// The heads of the printer and description lines, in the window and on paper.
+inline constexpr const char* kPrinterLabel = "Printer : ";
+inline constexpr const char* kDescriptionLabel = "Description : ";
+
 inline constexpr const char* kBasicPage = "Basic";
 inline constexpr const char* kAdvancedPage = "Advanced";
 

@@ -14,8 +14,8 @@ std::vector<CPrintLine> LayoutSettingList(const CPrintRequest& request, int line
     lines.push_back({static_cast<int>(top), std::move(text)});
     return true;
   };
-  if (!add("Printer : " + request.printerName) || !add("Description : " + request.description) ||
-      !add(std::string()) ||
+  if (!add(editor_text::kPrinterLabel + request.printerName) ||
+      !add(editor_text::kDescriptionLabel + request.description) || !add(std::string()) ||
       !add(request.advancedPage ? editor_text::kAdvancedPage : editor_text::kBasicPage))
     return lines;
   for (const CListRow& row : request.rows) {
