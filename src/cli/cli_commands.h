@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "update/connection_names.h"
+
 namespace pelmora::cli {
 
 // Exit statuses shared by every command.
@@ -50,7 +52,7 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err);
 // A send or read-back over a connection, as the Update Printer dialog runs it.
 struct TransferOptions {
   std::string file;
-  std::string connection = "Serial";
+  std::string connection = update::kSerialName;
   // Serial line settings, as the dialog's controls take them; no baud rate means the
   // dialog's choice (the rate COM1 is set to when the list has it, else 256000).
   std::optional<std::uint32_t> baudRate;

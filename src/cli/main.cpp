@@ -85,7 +85,7 @@ struct TransferArgs {
   void Add(CLI::App* cmd) {
     cmd->add_option("FILE", options.file, kFileHelp)->required();
     cmd->add_option("--connection", options.connection, "connection to the printer")
-        ->transform(CLI::IsMember({"Serial"}, CLI::ignore_case))
+        ->transform(CLI::IsMember({pelmora::update::kSerialName}, CLI::ignore_case))
         ->capture_default_str();
     std::vector<std::uint32_t> rates;
     rates.reserve(std::size(pelmora::update::kBaudList));

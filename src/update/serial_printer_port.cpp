@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "port/open_error.h"
+#include "update/connection_names.h"
 
 namespace pelmora::update {
 
@@ -15,7 +16,7 @@ constexpr const char* kSerialGroup = "dialout";
 }  // namespace
 
 const PrinterPortTraits CSerialPrinterPort::kTraits = {
-    "Serial",
+    kSerialName,
     "CUpdatePrinterDlg::SendDataSerial",
     "CUpdatePrinterDlg::GetDataSerial",
     "ReadWait2",

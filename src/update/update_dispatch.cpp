@@ -2,6 +2,7 @@
 #include <string>
 
 #include "log/ascii.h"
+#include "update/connection_names.h"
 #include "update/messages.h"
 #include "update/update_printer_dlg.h"
 
@@ -49,14 +50,14 @@ std::string NotFoundText(const std::string& portFailure) {
 int CUpdatePrinterDlg::SendData(std::string_view connection) {
   portFailure_.clear();
   int result;
-  if (EqualsIgnoringCase(connection, "Parallel")) {
+  if (EqualsIgnoringCase(connection, kParallelName)) {
     result = SendDataParallel(connection);
-  } else if (EqualsIgnoringCase(connection, "Serial")) {
+  } else if (EqualsIgnoringCase(connection, kSerialName)) {
     result = SendDataSerial(connection);
-  } else if (EqualsIgnoringCase(connection, "TCP/IP")) {
+  } else if (EqualsIgnoringCase(connection, kTcpIpName)) {
     // The network update reports its own failures.
     return SendDataNetwork(connection);
-  } else if (EqualsIgnoringCase(connection, "USB")) {
+  } else if (EqualsIgnoringCase(connection, kUsbName)) {
     result = SendDataUSB(connection);
   } else {
     return kFailed;
@@ -72,11 +73,11 @@ int CUpdatePrinterDlg::GetData(std::string_view connection) {
   portFailure_.clear();
   storedBytes_ = 0;
   int result;
-  if (EqualsIgnoringCase(connection, "Parallel")) {
+  if (EqualsIgnoringCase(connection, kParallelName)) {
     result = GetDataParallel(connection);
-  } else if (EqualsIgnoringCase(connection, "Serial")) {
+  } else if (EqualsIgnoringCase(connection, kSerialName)) {
     result = GetDataSerial(connection);
-  } else if (EqualsIgnoringCase(connection, "USB")) {
+  } else if (EqualsIgnoringCase(connection, kUsbName)) {
     result = GetDataUSB(connection);
   } else {
     return kFailed;

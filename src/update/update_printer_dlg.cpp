@@ -4,6 +4,7 @@
 
 #include "log/ascii.h"
 #include "log/debug_log.h"
+#include "update/connection_names.h"
 #include "update/messages.h"
 
 namespace pelmora::update {
@@ -16,10 +17,10 @@ struct ConnectionName {
   const char* logLine;
 };
 constexpr ConnectionName kConnectionNames[] = {
-    {"Parallel", kParallel, "Add : Parallel\n"},
-    {"Serial", kSerial, "Add : Serial\n"},
-    {"TCP/IP", kTcpIp, "Add : TCP/IP\n"},
-    {"USB", kUsb, "Add : USB\n"},
+    {kParallelName, kParallel, "Add : Parallel\n"},
+    {kSerialName, kSerial, "Add : Serial\n"},
+    {kTcpIpName, kTcpIp, "Add : TCP/IP\n"},
+    {kUsbName, kUsb, "Add : USB\n"},
 };
 
 }  // namespace
