@@ -136,6 +136,21 @@ std::string OwnDescription(CModelFile& file) {
   return info.description;
 }
 
+// Checks a requested save before any work and picks the description it keeps: the
+// one given, else the loaded file's own. For the options of edit and get.
+template <class Options>
+bool PrepareSave(const Options& options, CModelFile& file, std::string& description,
+                 std::FILE* err) {
+  description = options.description;
+  if (!options.hasSaveAs)
+    return true;
+  if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
+    return false;
+  if (!options.hasDescription)
+    description = OwnDescription(file);
+  return true;
+}
+
 bool SaveAs(CModelFile& file, const std::string& saveAs, const std::string& description,
             const std::string& workdir, std::FILE* err) {
   CCliPrompt prompt(false, err);
@@ -229,18 +244,14 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
       return kExitFailed;
     }
     if (!model::SetItemText(data, *item, *text)) {
-      std::fprintf(err, "It is short of memory.\n");
+      std::fprintf(err, "%s\n", model::msg::kShortOfMemory);
       return kExitFailed;
     }
   }
 
-  std::string description = options.description;
-  if (options.hasSaveAs) {
-    if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
-      return kExitFailed;
-    if (!options.hasDescription)
-      description = OwnDescription(file);
-  }
+  std::string description;
+  if (!PrepareSave(options, file, description, err))
+    return kExitFailed;
 
   if (options.show && !PrintItems(data, out))
     return kExitFailed;
@@ -373,13 +384,9 @@ int RunGet(const TransferOptions& options, std::FILE* out, std::FILE* err) {
   CStatDataObj data;
   if (!LoadOrReport(file, data, options.file, err))
     return kExitFailed;
-  std::string description = options.description;
-  if (options.hasSaveAs) {
-    if (!CheckSaveTarget(options.saveAs, options.overwrite, options.workdir, err))
-      return kExitFailed;
-    if (!options.hasDescription)
-      description = OwnDescription(file);
-  }
+  std::string description;
+  if (!PrepareSave(options, file, description, err))
+    return kExitFailed;
 
   const int status = RunTransfer(update::kModeGetPrinterSetting, options, data, err);
   if (status != kExitOk)
