@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -342,16 +343,13 @@ TEST(Serial, WriteTimesOutWhenThePortTakesNothing) {
   CSerial serial;
   ASSERT_TRUE(serial.Open(ptsname(master)));
   ASSERT_TRUE(serial.SetTimeOuts(9600));
-  // The terminal moves bytes on behind the writer's back for a moment; fill until a
-  // pause frees no more room.
+  // The terminal moves bytes on behind the writer's back for a moment; fill until no
+  // room comes within a pause.
   const Bytes filler(4096, 0x55);
-  for (bool took = true; took;) {
-    took = false;
+  for (pollfd room{serial.NativeHandle(), POLLOUT, 0}; poll(&room, 1, 50) > 0;) {
     while (::write(serial.NativeHandle(), filler.data(), filler.size()) > 0) {
-      took = true;
     }
     ASSERT_EQ(errno, EAGAIN);
-    usleep(50000);
   }
 
   log.Clear();
