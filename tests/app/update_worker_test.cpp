@@ -204,7 +204,7 @@ class UpdateWorkerTest : public QObject {
     std::string error;
     QVERIFY2(printer.Start({"--no-device-id"}, error), error.c_str());
     // Each silence costs a read time-out; a short one does here.
-    update::SetSerialWaits({.readTotalMs = 150, .drainSlackMs = 100});
+    update::SetSerialWaits({.readTotalMs = 150, .deviceIdWaitMs = 0, .drainSlackMs = 100});
     model::CStatDataObj data;
     QCOMPARE(model::CModelFile().Load(data, kTs5), 1);
     const std::uint8_t mode = 0x5A;

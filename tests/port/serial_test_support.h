@@ -22,9 +22,11 @@ inline const std::string kModelTr210 =
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Waits for a port whose printer stays silent: its silence costs a read time-out each
-// time, and this one is short, yet long enough for the simulator's answers.
-inline constexpr CSerialWaits kShortWaits{.readTotalMs = 150, .drainSlackMs = 100};
+// Waits for a port to the simulator, which answers at once: long enough for its
+// answers, and short, as each silence costs a read time-out.
+inline constexpr CSerialWaits kShortWaits{
+    .readTotalMs = 150, .deviceIdWaitMs = 0, .drainSlackMs = 100};
+
 using Clock = std::chrono::steady_clock;
 
 inline std::string AsText(const std::uint8_t* bytes, std::uint32_t length) {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,9 +57,9 @@ class ComPort {
   std::optional<log::CSettings> saved_;
 };
 
-// The simulator program serving `model`, with "COM1" pointed at its terminal. A
-// printer told to keep silent costs a read time-out each time; the serial waits are
-// short then, yet long enough for the answers it does give.
+// The simulator program serving `model`, with "COM1" pointed at its terminal. It
+// answers at once, so the serial waits are short: long enough for its answers, and a
+// silence costs little.
 class SimPrinter {
  public:
   explicit SimPrinter(std::vector<std::string> extraArgs = {}, const std::string& model = kTs5) {
@@ -69,10 +68,7 @@ class SimPrinter {
     std::string error;
     EXPECT_TRUE(process_.Start(kSimProgram, args, error)) << error;
     com1_.emplace(process_.DevicePath());
-    if (std::ranges::any_of(extraArgs, [](const std::string& arg) {
-          return arg == "--no-device-id" || arg == "--no-reply";
-        }))
-      SetSerialWaits({.readTotalMs = 150, .drainSlackMs = 100});
+    SetSerialWaits({.readTotalMs = 150, .deviceIdWaitMs = 0, .drainSlackMs = 100});
   }
   ~SimPrinter() {
     SetSerialWaits({});

@@ -192,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, SerialFaultTest, ::testing::Values(
               kGet, kOk, {}, kOneStopBit, kFinished, {kGetQ}, 0, false,
               "Reply Data : @BDC PS\r\nEE:100000;\n", "Error"},
     // An answer later than the byte gap still comes within the read time-out.
-    FaultCase{"SlowReply", {"--slow-reply", "60"}, kGet, kOk, {}, kOneStopBit, kFinished,
+    FaultCase{"SlowReply", {"--slow-reply", "40"}, kGet, kOk, {}, kOneStopBit, kFinished,
               {kGetQ}, 0, false, "Reply Data : @BDC PS\r\nEE:200000;\n", "Error"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 // clang-format on
