@@ -63,7 +63,7 @@ class SimPrinter {
   ~SimPrinter() {
     if (saved_)
       update::SetConnectionSettings(*saved_);
-    process_.Stop();
+    process_.Kill();
   }
   bool Memory(std::vector<std::uint8_t>& memory, std::string& error) {
     return process_.Dump(DumpPath(), memory, error);

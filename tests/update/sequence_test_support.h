@@ -73,7 +73,7 @@ class SimPrinter {
   ~SimPrinter() {
     SetSerialWaits({});
     com1_.reset();
-    process_.Stop();
+    process_.Kill();
   }
   SimPrinter(const SimPrinter&) = delete;
   SimPrinter& operator=(const SimPrinter&) = delete;
