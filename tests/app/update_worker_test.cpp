@@ -219,7 +219,7 @@ class UpdateWorkerTest : public QObject {
         warning->findChild<QPushButton*>(QStringLiteral("no"))->click();
       });
       update->click();
-      QTRY_VERIFY_WITH_TIMEOUT(!view.IsBusy(), kWaitMs);
+      QVERIFY(QTest::qWaitFor([&view] { return !view.IsBusy(); }, kWaitMs));
       enabledAfterNo = view.isVisible() && update->isEnabled();
       WhenModal<app::CWarningDlgView>(scope_, [](app::CWarningDlgView* warning) {
         warning->findChild<QCheckBox*>()->setChecked(true);
