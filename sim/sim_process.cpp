@@ -27,7 +27,7 @@ constexpr std::chrono::seconds kPatience{10};
 }  // namespace
 
 CSimProcess::~CSimProcess() {
-  Stop();
+  Kill();
 }
 
 bool CSimProcess::Start(const std::string& program, const std::vector<std::string>& args,
@@ -155,6 +155,22 @@ int CSimProcess::Stop() {
   pid_ = -1;
   devicePath_.clear();
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void CSimProcess::Kill() {
+  if (output_ >= 0) {
+    ::close(output_);
+    output_ = -1;
+  }
+  if (pid_ <= 0) {
+    return;
+  }
+  kill(pid_, SIGKILL);
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  devicePath_.clear();
 }
 
 }  // namespace pelmora::sim

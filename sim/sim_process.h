@@ -13,7 +13,7 @@ namespace pelmora::sim {
 class CSimProcess {
  public:
   CSimProcess() = default;
-  // Stops the child if it still runs.
+  // Kills the child if it still runs.
   ~CSimProcess();
   CSimProcess(const CSimProcess&) = delete;
   CSimProcess& operator=(const CSimProcess&) = delete;
@@ -31,6 +31,10 @@ class CSimProcess {
   // Asks the child to end (it writes its --dump file on the way out) and waits.
   // Returns its exit status, or -1 when it was not running or did not exit normally.
   int Stop();
+
+  // Ends the child at once, without the dump and the wait for a quiet line that Stop
+  // gives: for a test done with the printer, which would only wait for it.
+  void Kill();
 
  private:
   pid_t pid_ = -1;

@@ -19,8 +19,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kDeviceIdWait{50};
-constexpr milliseconds kDrainSlack{500};
 constexpr milliseconds kDrainPollStep{2};
 // Start, 8 data, parity and 2 stop bits: the longest character the line can carry.
 constexpr std::uint64_t kMaxBitsPerCharacter = 12;
@@ -110,6 +108,9 @@ bool CSerial::Open(const std::string& portName) {
   lastError_ = ConnectionError::kNone;
   lastErrno_ = 0;
   timeOuts_ = CSerialTimeOuts{};
+  timeOuts_.readTotalConstantMs = waits_.readTotalMs;
+  timeOuts_.writeTotalMultiplierMs = waits_.writePerByteMs;
+  timeOuts_.writeTotalConstantMs = waits_.writeConstantMs;
   baudRate_ = 0;
 
   int error = 0;
@@ -153,9 +154,9 @@ bool CSerial::SetTimeOuts(std::uint32_t baudRate) {
   }
   timeOuts_.readIntervalMs = ByteGapInterval(baudRate);
   timeOuts_.readTotalMultiplierMs = 0;
-  timeOuts_.readTotalConstantMs = 500;
-  timeOuts_.writeTotalMultiplierMs = 10;
-  timeOuts_.writeTotalConstantMs = 500;
+  timeOuts_.readTotalConstantMs = waits_.readTotalMs;
+  timeOuts_.writeTotalMultiplierMs = waits_.writePerByteMs;
+  timeOuts_.writeTotalConstantMs = waits_.writeConstantMs;
   return true;
 }
 
@@ -173,7 +174,7 @@ bool CSerial::GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) {
     length = 0;
     return Failed(log, "WriteFile", error);
   }
-  SleepUntil(CDeadline::After(kDeviceIdWait));
+  SleepUntil(CDeadline::After(milliseconds(waits_.deviceIdWaitMs)));
   std::uint32_t received = 0;
   if (const int error = ReadAvailable(buffer, length, received); error != 0) {
     length = 0;
@@ -346,7 +347,7 @@ void CSerial::DrainBounded() {
       baudRate_ != 0 ? (queued * kMaxBitsPerCharacter * 1000 + baudRate_ - 1) / baudRate_ : 0;
   const std::uint64_t writeMs = std::uint64_t{queued} * timeOuts_.writeTotalMultiplierMs;
   const CDeadline deadline =
-      CDeadline::After(milliseconds(std::max(lineMs, writeMs)) + kDrainSlack);
+      CDeadline::After(milliseconds(std::max(lineMs, writeMs)) + milliseconds(waits_.drainSlackMs));
   while (queued != 0 && !deadline.HasPassed() && StopSignal() == 0) {
     SleepUntil(CDeadline::Earlier(deadline, CDeadline::After(kDrainPollStep)));
     if (detail::OutputQueueLength(fd_, queued) != 0) {

@@ -58,8 +58,12 @@ class CSerial final : public IConnection {
   // (EINVAL for 1.5 stop bits with 6 to 8 data bits, and for a rate the device refuses).
   bool SetState(const CLineSettings& settings);
 
+  // The waits that Open, SetTimeOuts, GetDeviceID and Close use from then on; the
+  // defaults of CSerialWaits until set.
+  void SetWaits(const CSerialWaits& waits) { waits_ = waits; }
+
   // Sets the time-outs for `baudRate`: the byte-gap interval of ByteGapInterval, 500 ms
-  // per read, and 10 ms per byte plus 500 ms per write. Fails with
+  // per read, and 10 ms per byte plus 500 ms per write (the waits' values). Fails with
   // "GetCommTimeouts Failed : %d" when the port no longer answers, and with
   // "SetCommTimeouts Failed : %d" (EINVAL) for a rate of 0.
   bool SetTimeOuts(std::uint32_t baudRate);
@@ -107,6 +111,7 @@ class CSerial final : public IConnection {
   int fd_ = -1;
   std::uint32_t baudRate_ = 0;  // as set by SetState; 0 before
   CSerialTimeOuts timeOuts_;
+  CSerialWaits waits_;
   ConnectionError lastError_ = ConnectionError::kNone;
   int lastErrno_ = 0;
 };

@@ -41,6 +41,17 @@ struct CSerialTimeOuts {
   std::uint32_t writeTotalConstantMs = 500;
 };
 
+// The fixed waits of a serial connection, in milliseconds. The defaults are what the
+// printers need; a test that meets a silent printer gives shorter ones, so that the
+// silence costs it less time.
+struct CSerialWaits {
+  std::uint32_t readTotalMs = 500;      // a read's time-out
+  std::uint32_t writePerByteMs = 10;    // a write's time-out: this per byte,
+  std::uint32_t writeConstantMs = 500;  // plus this
+  std::uint32_t deviceIdWaitMs = 50;    // between the device ID request and the read
+  std::uint32_t drainSlackMs = 500;     // what a close waits beyond the bytes' line time
+};
+
 // The byte-gap interval for a baud rate: the time of 20 eight-bit characters,
 // 1000 / (baud × 0.125) × 20 ms, at least 10 ms, the fraction dropped. 0 for a rate of 0,
 // which has no such time.

@@ -11,6 +11,11 @@ std::optional<log::CSettings>& RunSettings() {
   return settings;
 }
 
+port::CSerialWaits& RunSerialWaits() {
+  static port::CSerialWaits waits;
+  return waits;
+}
+
 }  // namespace
 
 log::CSettings ConnectionSettings() {
@@ -24,6 +29,14 @@ void SetConnectionSettings(std::optional<log::CSettings> settings) {
 
 const std::optional<log::CSettings>& ConnectionSettingsOverride() {
   return RunSettings();
+}
+
+const port::CSerialWaits& SerialWaits() {
+  return RunSerialWaits();
+}
+
+void SetSerialWaits(const port::CSerialWaits& waits) {
+  RunSerialWaits() = waits;
 }
 
 }  // namespace pelmora::update

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "log/settings.h"
+#include "port/serial_settings.h"
 
 namespace pelmora::update {
 
@@ -16,5 +17,10 @@ log::CSettings ConnectionSettings();
 void SetConnectionSettings(std::optional<log::CSettings> settings);
 // What SetConnectionSettings put in place, if anything.
 const std::optional<log::CSettings>& ConnectionSettingsOverride();
+
+// The waits of the serial connection for the operations that follow: the defaults
+// unless a test put shorter ones in place. Not to be changed while an operation runs.
+const port::CSerialWaits& SerialWaits();
+void SetSerialWaits(const port::CSerialWaits& waits);
 
 }  // namespace pelmora::update

@@ -26,7 +26,7 @@ int CUpdatePrinterDlg::SendDataParallel(std::string_view /*connection*/) {
 int CUpdatePrinterDlg::SendDataSerial(std::string_view connection) {
   if (Model() == nullptr)
     return NoPrinter(CSerialPrinterPort::kTraits.sendScope);
-  CSerialPrinterPort port(ConnectionSettings(), LineSettings());
+  CSerialPrinterPort port(ConnectionSettings(), LineSettings(), SerialWaits());
   const int result = RunSendSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
   portFailure_ = port.OpenFailure();
   return result;
@@ -47,7 +47,7 @@ int CUpdatePrinterDlg::GetDataParallel(std::string_view /*connection*/) {
 int CUpdatePrinterDlg::GetDataSerial(std::string_view connection) {
   if (Model() == nullptr)
     return NoPrinter(CSerialPrinterPort::kTraits.getScope);
-  CSerialPrinterPort port(ConnectionSettings(), LineSettings());
+  CSerialPrinterPort port(ConnectionSettings(), LineSettings(), SerialWaits());
   const int result =
       RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui(), &storedBytes_});
   portFailure_ = port.OpenFailure();

@@ -18,8 +18,11 @@ class CSerialPrinterPort final : public IPrinterPort {
   static const PrinterPortTraits kTraits;
 
   // `settings` maps the port name to its device; `line` is what SetState applies.
-  CSerialPrinterPort(log::CSettings settings, const port::CLineSettings& line)
-      : settings_(std::move(settings)), line_(line), serial_(settings_) {}
+  CSerialPrinterPort(log::CSettings settings, const port::CLineSettings& line,
+                     const port::CSerialWaits& waits = {})
+      : settings_(std::move(settings)), line_(line), serial_(settings_) {
+    serial_.SetWaits(waits);
+  }
 
   const PrinterPortTraits& Traits() const override { return kTraits; }
   // Open, SetState, SetTimeOuts with the baud rate; each failure is logged by

@@ -77,7 +77,7 @@ void Type(QWidget* root, const char* edit, const QString& text) {
 // Waits for the operation Update (Get) started on its own thread to end, serving
 // its windows meanwhile.
 void WaitIdle(const app::CUpdatePrinterDlgView& view) {
-  QTRY_VERIFY_WITH_TIMEOUT(!view.IsBusy(), kWaitMs);
+  QVERIFY(QTest::qWaitFor([&view] { return !view.IsBusy(); }, kWaitMs));
 }
 
 // Lets queued work run (a screenshot of the state just reached, for one).
@@ -436,7 +436,7 @@ class UpdateViewTest : public QObject {
     QCOMPARE(bar->maximum(), 300);
     progress.SetPos(150);
     QCOMPARE(bar->value(), 150);
-    QTRY_VERIFY_WITH_TIMEOUT(bar->value() > 150, kWaitMs);
+    QVERIFY(QTest::qWaitFor([bar] { return bar->value() > 150; }, kWaitMs));
     progress.SetPos(1000);
     QCOMPARE(bar->value(), 300);
 

@@ -63,7 +63,7 @@ class SimPrinter {
   ~SimPrinter() {
     if (saved_)
       update::SetConnectionSettings(*saved_);
-    process_.Stop();
+    process_.Kill();
   }
   bool Memory(std::vector<std::uint8_t>& memory, std::string& error) {
     return process_.Dump(DumpPath(), memory, error);
@@ -125,6 +125,7 @@ class UpdateWorkerTest : public QObject {
     seen_.clear();
   }
   void cleanup() {
+    update::SetSerialWaits({});
     delete scope_;
     update::NoWarningFlag() = false;
   }
@@ -202,6 +203,8 @@ class UpdateWorkerTest : public QObject {
     SimPrinter printer;
     std::string error;
     QVERIFY2(printer.Start({"--no-device-id"}, error), error.c_str());
+    // Each silence costs a read time-out; a short one does here.
+    update::SetSerialWaits({.readTotalMs = 150, .deviceIdWaitMs = 0, .drainSlackMs = 100});
     model::CStatDataObj data;
     QCOMPARE(model::CModelFile().Load(data, kTs5), 1);
     const std::uint8_t mode = 0x5A;
@@ -216,7 +219,7 @@ class UpdateWorkerTest : public QObject {
         warning->findChild<QPushButton*>(QStringLiteral("no"))->click();
       });
       update->click();
-      QTRY_VERIFY_WITH_TIMEOUT(!view.IsBusy(), kWaitMs);
+      QVERIFY(QTest::qWaitFor([&view] { return !view.IsBusy(); }, kWaitMs));
       enabledAfterNo = view.isVisible() && update->isEnabled();
       WhenModal<app::CWarningDlgView>(scope_, [](app::CWarningDlgView* warning) {
         warning->findChild<QCheckBox*>()->setChecked(true);

@@ -26,7 +26,7 @@ class CliTransfer : public testing::Test {
     fs::create_directories(dir_ / "setting");
     WriteFile(dir_ / "pelmora.conf", "[Log]\nLOG = 1\n");
   }
-  void TearDown() override { sim_.Stop(); }
+  void TearDown() override { sim_.Kill(); }
 
   void StartSim(std::vector<std::string> args = {}, const std::string& model = kTs5) {
     args.insert(args.begin(), {model, "--dump", Dump()});

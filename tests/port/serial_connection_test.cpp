@@ -30,6 +30,7 @@ class SerialOverTerminal {
  public:
   explicit SerialOverTerminal(const std::vector<std::string>& args) : peer_(args, kFrontCounter) {
     EXPECT_TRUE(peer_.Started());
+    serial_.SetWaits(test::kShortWaits);
     EXPECT_TRUE(serial_.Open(peer_.Device()));
     EXPECT_TRUE(serial_.SetState({38400, 8, kNoParity, kOneStopBit}));
     EXPECT_TRUE(serial_.SetTimeOuts(38400));

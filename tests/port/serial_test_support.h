@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "log/debug_log.h"
+#include "port/serial_settings.h"
 #include "sim_process.h"
 #include "test_support.h"
 
@@ -20,6 +21,12 @@ inline const std::string kModelTr210 =
     std::string(PELMORA_SOURCE_DIR) + "/examples/model/tr210.cfg";
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Waits for a port to the simulator, which answers at once: long enough for its
+// answers, and short, as each silence costs a read time-out.
+inline constexpr CSerialWaits kShortWaits{
+    .readTotalMs = 150, .deviceIdWaitMs = 0, .drainSlackMs = 100};
+
 using Clock = std::chrono::steady_clock;
 
 inline std::string AsText(const std::uint8_t* bytes, std::uint32_t length) {

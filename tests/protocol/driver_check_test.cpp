@@ -138,7 +138,7 @@ class PrivateCupsd {
     if (pid_ < 0)
       return "cupsd did not start";
 
-    for (int waited = 0; waited < 200; ++waited) {
+    for (int waited = 0; waited < 2000; ++waited) {
       if (CanConnect(Socket()))
         return {};
       int status = 0;
@@ -146,7 +146,7 @@ class PrivateCupsd {
         pid_ = -1;
         return "cupsd ended: " + ReadText(dir_ / "cupsd.out") + ReadText(dir_ / "log/error_log");
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return "cupsd did not open " + Socket();
   }
@@ -177,9 +177,9 @@ class PrivateCupsd {
       ::kill(pid_, SIGTERM);
       int status = 0;
       for (int waited = 0; ::waitpid(pid_, &status, WNOHANG) == 0; ++waited) {
-        if (waited == 100)
+        if (waited == 1000)
           ::kill(pid_, SIGKILL);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
       pid_ = -1;
     }
@@ -268,7 +268,7 @@ TEST_F(DriverCheckTest, ServerThatDoesNotAnswer) {
   const int fd = BoundSocket(mute, true);
   ASSERT_GE(fd, 0);
   UseServer(mute);
-  EXPECT_FALSE(IsDriverInstalled(WithDriver("TAVEN TP-9 Driver"), std::chrono::milliseconds(200)));
+  EXPECT_FALSE(IsDriverInstalled(WithDriver("TAVEN TP-9 Driver"), std::chrono::milliseconds(50)));
   ::close(fd);
 }
 

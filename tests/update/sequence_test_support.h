@@ -57,7 +57,9 @@ class ComPort {
   std::optional<log::CSettings> saved_;
 };
 
-// The simulator program serving `model`, with "COM1" pointed at its terminal.
+// The simulator program serving `model`, with "COM1" pointed at its terminal. It
+// answers at once, so the serial waits are short: long enough for its answers, and a
+// silence costs little.
 class SimPrinter {
  public:
   explicit SimPrinter(std::vector<std::string> extraArgs = {}, const std::string& model = kTs5) {
@@ -66,10 +68,12 @@ class SimPrinter {
     std::string error;
     EXPECT_TRUE(process_.Start(kSimProgram, args, error)) << error;
     com1_.emplace(process_.DevicePath());
+    SetSerialWaits({.readTotalMs = 150, .deviceIdWaitMs = 0, .drainSlackMs = 100});
   }
   ~SimPrinter() {
+    SetSerialWaits({});
     com1_.reset();
-    process_.Stop();
+    process_.Kill();
   }
   SimPrinter(const SimPrinter&) = delete;
   SimPrinter& operator=(const SimPrinter&) = delete;

@@ -191,8 +191,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, SerialFaultTest, ::testing::Values(
     FaultCase{"LongDeviceId", {"--device-id", "MFG:TAVEN;MDL:TS-5;" + std::string(400, 'X')},
               kGet, kOk, {}, kOneStopBit, kFinished, {kGetQ}, 0, false,
               "Reply Data : @BDC PS\r\nEE:100000;\n", "Error"},
-    // A late answer still comes within the read time-out.
-    FaultCase{"SlowReply", {"--slow-reply", "120"}, kGet, kOk, {}, kOneStopBit, kFinished,
+    // An answer later than the byte gap still comes within the read time-out.
+    FaultCase{"SlowReply", {"--slow-reply", "40"}, kGet, kOk, {}, kOneStopBit, kFinished,
               {kGetQ}, 0, false, "Reply Data : @BDC PS\r\nEE:200000;\n", "Error"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 // clang-format on
