@@ -1,5 +1,5 @@
-// The simulated printer as a real peer for the serial tests, and a scratch log with
-// fixed stamps.
+// The TR-210's commands and replies for the serial tests, and a scratch log with fixed
+// stamps.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,22 +10,14 @@
 #include <vector>
 
 #include "log/debug_log.h"
-#include "port/serial_settings.h"
-#include "sim_process.h"
+#include "sim_printer.h"
 #include "test_support.h"
 
 namespace pelmora::port::test {
 
-inline const std::string kSimProgram = PELMORA_PRINTER_SIM;
-inline const std::string kModelTr210 =
-    std::string(PELMORA_SOURCE_DIR) + "/examples/model/tr210.cfg";
-
-using Bytes = std::vector<std::uint8_t>;
-
-// Waits for a port to the simulator, which answers at once: long enough for its
-// answers, and short, as each silence costs a read time-out.
-inline constexpr CSerialWaits kShortWaits{
-    .readTotalMs = 150, .deviceIdWaitMs = 0, .drainSlackMs = 100};
+using pelmora::test::Bytes;
+using pelmora::test::kShortWaits;
+using pelmora::test::SimPeer;
 
 using Clock = std::chrono::steady_clock;
 
@@ -84,36 +76,5 @@ class ScratchLog {
 inline std::string Heading(const std::string& scope) {
   return "0000000001: \n0000000001: ---\n0000000001: " + scope + "\n";
 }
-
-// The simulator program on its own terminal, with a dump file in a scratch folder.
-class SimPeer {
- public:
-  explicit SimPeer(std::vector<std::string> extraArgs = {},
-                   const std::string& model = kModelTr210) {
-    std::vector<std::string> args{model, "--dump", dumpPath_};
-    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    std::string error;
-    started_ = process_.Start(kSimProgram, args, error);
-    EXPECT_TRUE(started_) << error;
-  }
-
-  bool Started() const { return started_; }
-  const std::string& Device() const { return process_.DevicePath(); }
-  sim::CSimProcess& Process() { return process_; }
-
-  // The printer's memory now (after the bytes on their way have arrived).
-  Bytes Memory() {
-    Bytes memory;
-    std::string error;
-    EXPECT_TRUE(process_.Dump(dumpPath_, memory, error)) << error;
-    return memory;
-  }
-
- private:
-  pelmora::test::TempDir dir_;
-  std::string dumpPath_ = dir_ / "memory.txt";
-  sim::CSimProcess process_;
-  bool started_ = false;
-};
 
 }  // namespace pelmora::port::test
