@@ -17,6 +17,7 @@ namespace pelmora::port::test {
 
 using pelmora::test::Bytes;
 using pelmora::test::kShortWaits;
+using pelmora::test::ScratchLog;
 using pelmora::test::SimPeer;
 
 using Clock = std::chrono::steady_clock;
@@ -47,30 +48,6 @@ inline Bytes ReadCommand(std::uint16_t address) {
   return {0x1B, 0x7E, 0x52, static_cast<std::uint8_t>(address & 0xFF),
           static_cast<std::uint8_t>(address >> 8)};
 }
-
-// Turns the log on into a scratch file with the stamp fixed at 1.
-class ScratchLog {
- public:
-  ScratchLog() {
-    log::SetLogFilePath(path_);
-    log::SetTickSource([] { return std::uint32_t{1}; });
-    log::EnableLog(true);
-  }
-  ~ScratchLog() {
-    log::EnableLog(false);
-    log::SetTickSource(nullptr);
-    log::SetLogFilePath("");
-  }
-  ScratchLog(const ScratchLog&) = delete;
-  ScratchLog& operator=(const ScratchLog&) = delete;
-
-  std::string Text() const { return pelmora::test::ReadFile(path_); }
-  void Clear() const { pelmora::test::WriteFile(path_, ""); }
-
- private:
-  pelmora::test::TempDir dir_;
-  std::string path_ = dir_ / "VORSETTA.LOG";
-};
 
 // What a scope writes when it logs nothing else, at depth 0 with the stamp at 1.
 inline std::string Heading(const std::string& scope) {

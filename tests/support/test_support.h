@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace pelmora::test {
 
@@ -65,5 +66,24 @@ std::string ReadFile(const std::filesystem::path& path);
 // "0000: 10 20 23 01 45", 16 bytes a line, each line led by the address of its first
 // byte counted from `firstAddress`; "(no bytes)" for none. For failure messages.
 std::string HexDump(std::span<const std::uint8_t> bytes, std::uint32_t firstAddress = 0);
+
+// Turns the diagnostic log on into a scratch file for the life of the object, every
+// line stamped `stamp`.
+class ScratchLog {
+ public:
+  explicit ScratchLog(std::uint32_t stamp = 1);
+  ~ScratchLog();
+  ScratchLog(const ScratchLog&) = delete;
+  ScratchLog& operator=(const ScratchLog&) = delete;
+
+  std::string Text() const { return ReadFile(path_); }
+  void Clear() const { WriteFile(path_, ""); }
+  // The lines written so far, each without its line end, and forgets them.
+  std::vector<std::string> TakeLines();
+
+ private:
+  TempDir dir_;
+  std::string path_ = dir_ / "VORSETTA.LOG";
+};
 
 }  // namespace pelmora::test
