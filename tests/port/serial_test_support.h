@@ -17,6 +17,7 @@ namespace pelmora::port::test {
 
 using pelmora::test::Bytes;
 using pelmora::test::kShortWaits;
+using pelmora::test::Reply;
 using pelmora::test::ScratchLog;
 using pelmora::test::SimPeer;
 
@@ -24,11 +25,6 @@ using Clock = std::chrono::steady_clock;
 
 inline std::string AsText(const std::uint8_t* bytes, std::uint32_t length) {
   return std::string(reinterpret_cast<const char*>(bytes), length);
-}
-
-// A read reply as the printer sends it: header, `fields`, NUL.
-inline std::string Reply(const std::string& fields) {
-  return "@BDC PS\r\n" + fields + std::string(1, '\0');
 }
 
 inline std::chrono::milliseconds Since(Clock::time_point start) {
