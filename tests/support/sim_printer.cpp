@@ -53,8 +53,6 @@ SimPrinter::SimPrinter(std::vector<std::string> extraArgs, const std::string& mo
 SimPrinter::~SimPrinter() {
   if (waits_)
     update::SetSerialWaits({});
-  com1_.reset();
-  Process().Kill();
 }
 
 }  // namespace pelmora::test

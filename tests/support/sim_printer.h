@@ -33,7 +33,8 @@ inline constexpr port::CSerialWaits kShortWaits{
 // The byte at `address` of the current image, nullopt when it is not known.
 std::optional<std::uint8_t> ImageByte(const model::CStatDataObj& data, std::uint32_t address);
 
-// The simulator program serving `model` with a dump file in a scratch folder.
+// The simulator program serving `model` on its own terminal, with a dump file in a
+// scratch folder; it is killed with the object.
 class SimPeer {
  public:
   explicit SimPeer(std::vector<std::string> extraArgs = {}, const std::string& model = kModelTr210);
@@ -46,7 +47,8 @@ class SimPeer {
   const std::string& Device() const { return process_.DevicePath(); }
   sim::CSimProcess& Process() { return process_; }
 
-  // The printer's memory now (after the bytes on their way have arrived).
+  // The printer's memory now (after the bytes on their way have arrived); false when
+  // it cannot be had.
   bool Memory(Bytes& memory);
 
  private:
