@@ -24,7 +24,7 @@
 #include "model/model_file.h"
 #include "model/stat_data_obj.h"
 #include "qt/modal_script.h"
-#include "sim_process.h"
+#include "sim_printer.h"
 #include "test_ports.h"
 #include "update/app_state.h"
 #include "update/connection_settings.h"
@@ -34,48 +34,9 @@ using namespace pelmora;
 namespace {
 
 constexpr int kWaitMs = 10000;
-const std::string kTs5 = std::string(PELMORA_SOURCE_DIR) + "/tests/data/sequence/ts5.cfg";
 // The addresses of TS-5's known bytes and the values the tests send.
 constexpr std::uint32_t kKnown[] = {0x10, 0x11, 0x13, 0x20};
 constexpr std::uint8_t kSent[] = {0x7F, 0x80, 0x01, 0x5A};
-
-std::optional<std::uint8_t> ImageByte(const model::CStatDataObj& data, std::uint32_t address) {
-  std::uint8_t byte = 0;
-  if (data.ReadBytes(address, {&byte, 1}) != 1)
-    return std::nullopt;
-  return byte;
-}
-
-// The simulator serving TS-5 with "COM1" pointed at its terminal while it lives.
-class SimPrinter {
- public:
-  bool Start(std::vector<std::string> extra, std::string& error) {
-    std::vector<std::string> args{kTs5, "--dump", DumpPath()};
-    args.insert(args.end(), extra.begin(), extra.end());
-    if (!process_.Start(PELMORA_PRINTER_SIM, args, error))
-      return false;
-    saved_ = update::ConnectionSettingsOverride();
-    log::CSettings settings;
-    settings.OverridePort("COM1", process_.DevicePath());
-    update::SetConnectionSettings(settings);
-    return true;
-  }
-  ~SimPrinter() {
-    if (saved_)
-      update::SetConnectionSettings(*saved_);
-    process_.Kill();
-  }
-  bool Memory(std::vector<std::uint8_t>& memory, std::string& error) {
-    return process_.Dump(DumpPath(), memory, error);
-  }
-
- private:
-  std::string DumpPath() const { return dir_.filePath(QStringLiteral("memory.txt")).toStdString(); }
-
-  QTemporaryDir dir_;
-  sim::CSimProcess process_;
-  std::optional<std::optional<log::CSettings>> saved_;
-};
 
 // Calls `tick` every `ms` on the window thread until the object goes.
 class Ticker {
@@ -89,6 +50,9 @@ class Ticker {
   QTimer timer_;
 };
 
+using pelmora::test::ImageByte;
+using pelmora::test::kTs5;
+using pelmora::test::SimPrinter;
 using pelmora::test::WhenModal;
 
 // Counts the paint events of a widget.
@@ -131,10 +95,9 @@ class UpdateWorkerTest : public QObject {
   }
 
   void sendThenGetThroughTheDialog() {
-    SimPrinter printer;
-    std::string error;
     // Late replies make the read-back last long enough to watch.
-    QVERIFY2(printer.Start({"--slow-reply", "120"}, error), error.c_str());
+    SimPrinter printer({"--slow-reply", "120"}, kTs5, std::nullopt);
+    QVERIFY2(printer.Started(), printer.Error().c_str());
 
     // Update: the question, then every known byte on the printer; the dialog closes
     // with 1.
@@ -148,7 +111,7 @@ class UpdateWorkerTest : public QObject {
     }
     QCOMPARE(seen_, QStringList{QStringLiteral("Warning: Send data to printer?")});
     std::vector<std::uint8_t> memory;
-    QVERIFY2(printer.Memory(memory, error), error.c_str());
+    QVERIFY2(printer.Memory(memory), printer.Error().c_str());
     std::vector<std::uint8_t> expected(0x10000, 0);
     for (std::uint32_t a = 0; a < expected.size(); ++a)
       expected[a] = ImageByte(sent, a).value_or(0);
@@ -200,11 +163,9 @@ class UpdateWorkerTest : public QObject {
     // A printer without a device ID: the Warning dialog comes up on the window thread
     // and its answer goes back; No cancels, the dialog stays open with the controls
     // usable again; Yes (with the check box) sends and closes it.
-    SimPrinter printer;
-    std::string error;
-    QVERIFY2(printer.Start({"--no-device-id"}, error), error.c_str());
     // Each silence costs a read time-out; a short one does here.
-    update::SetSerialWaits({.readTotalMs = 150, .deviceIdWaitMs = 0, .drainSlackMs = 100});
+    SimPrinter printer({"--no-device-id"});
+    QVERIFY2(printer.Started(), printer.Error().c_str());
     model::CStatDataObj data;
     QCOMPARE(model::CModelFile().Load(data, kTs5), 1);
     const std::uint8_t mode = 0x5A;
@@ -231,7 +192,7 @@ class UpdateWorkerTest : public QObject {
     QVERIFY(enabledAfterNo);
     QVERIFY(update::NoWarningFlag());
     std::vector<std::uint8_t> memory;
-    QVERIFY2(printer.Memory(memory, error), error.c_str());
+    QVERIFY2(printer.Memory(memory), printer.Error().c_str());
     QCOMPARE(memory.at(0x20), mode);
   }
 

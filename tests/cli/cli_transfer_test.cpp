@@ -3,19 +3,18 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
+#include <optional>
 #include <utility>
 
 #include "cli_test_support.h"
-#include "sim_process.h"
+#include "sim_printer.h"
 
 namespace {
 
 using namespace cli_test;
 
-const std::string kSim = PELMORA_PRINTER_SIM;
-const fs::path kSequenceDir = kSourceDir / "tests" / "data" / "sequence";
-const std::string kTs5 = (kSequenceDir / "ts5.cfg").string();               // 01 02 xx 04 / A5
-const std::string kTs5Custom = (kSequenceDir / "ts5_custom.cfg").string();  // 7F 80 xx 01 / 5A
+using pelmora::test::kTs5;        // 01 02 xx 04 / A5
+using pelmora::test::kTs5Custom;  // 7F 80 xx 01 / 5A
 const std::string kNotFound = "Printer not found. Check printer description or connection.\n";
 
 // A scratch folder with a settings file that turns the log on into it; and the
@@ -26,14 +25,10 @@ class CliTransfer : public testing::Test {
     fs::create_directories(dir_ / "setting");
     WriteFile(dir_ / "pelmora.conf", "[Log]\nLOG = 1\n");
   }
-  void TearDown() override { sim_.Kill(); }
-
   void StartSim(std::vector<std::string> args = {}, const std::string& model = kTs5) {
-    args.insert(args.begin(), {model, "--dump", Dump()});
-    std::string error;
-    ASSERT_TRUE(sim_.Start(kSim, args, error)) << error;
+    sim_.emplace(std::move(args), model);
+    ASSERT_TRUE(sim_->Started()) << sim_->Error();
   }
-  std::string Dump() const { return (dir_ / "memory.txt").string(); }
   RunResult Run(std::vector<std::string> args,
                 const std::function<void(pid_t)>& whileRunning = {}) const {
     return RunCli(args, {"PELMORA_SETTINGS=" + Settings(), "XDG_STATE_HOME=" + dir_.string()},
@@ -44,19 +39,18 @@ class CliTransfer : public testing::Test {
 
   pelmora::test::TempDir tmp_;
   fs::path dir_ = tmp_.Path();
-  pelmora::sim::CSimProcess sim_;
+  std::optional<pelmora::test::SimPeer> sim_;
 };
 
 TEST_F(CliTransfer, SendsAndReadsBackTheSameValues) {
   StartSim();
-  const RunResult sent = Run({"send", kTs5Custom, "--device", sim_.DevicePath(), "--yes", "--baud",
+  const RunResult sent = Run({"send", kTs5Custom, "--device", sim_->Device(), "--yes", "--baud",
                               "115200", "--parity", "Even", "--stop", "2-bit"});
   EXPECT_EQ(sent.exitCode, 0) << sent.err;
   EXPECT_EQ(sent.err, "Send data to printer?\n");
   EXPECT_EQ(sent.out, "");
   std::vector<std::uint8_t> memory;
-  std::string error;
-  ASSERT_TRUE(sim_.Dump(Dump(), memory, error)) << error;
+  ASSERT_TRUE(sim_->Memory(memory)) << sim_->Error();
   std::vector<std::uint8_t> expected(memory.size(), 0);
   expected[0x10] = 0x7F;
   expected[0x11] = 0x80;
@@ -65,7 +59,7 @@ TEST_F(CliTransfer, SendsAndReadsBackTheSameValues) {
   EXPECT_TRUE(memory == expected);
 
   // Read into the factory configuration: the printer's values come back, and are saved.
-  const RunResult got = Run({"get", kTs5, "--device", sim_.DevicePath(), "--yes", "--save-as",
+  const RunResult got = Run({"get", kTs5, "--device", sim_->Device(), "--yes", "--save-as",
                              "Fetched.cfg", "--workdir", dir_.string()});
   EXPECT_EQ(got.exitCode, 0) << got.err;
   EXPECT_EQ(got.err, "Get printer setting?\n");
@@ -83,7 +77,7 @@ TEST_F(CliTransfer, SendsAndReadsBackTheSameValues) {
 
 TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
   StartSim({"--no-device-id"});
-  const std::string device = sim_.DevicePath();
+  const std::string device = sim_->Device();
   const struct {
     std::vector<std::string> args;
     int exitCode;
@@ -118,7 +112,7 @@ TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
 
 TEST_F(CliTransfer, AReadBackThatStopsOnAnErrorFailsAndSavesNothing) {
   StartSim({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
-  const RunResult got = Run({"get", kTs5, "--device", sim_.DevicePath(), "--yes", "--save-as",
+  const RunResult got = Run({"get", kTs5, "--device", sim_->Device(), "--yes", "--save-as",
                              "Clone.cfg", "--workdir", dir_.string()});
   EXPECT_EQ(got.exitCode, 1);
   EXPECT_EQ(got.err, "Get printer setting?\nFailed in analyze of data.\nAddress = 0x0013\n");
@@ -146,8 +140,8 @@ TEST_F(CliTransfer, ASignalEndsTheRunAndReleasesThePort) {
   StartSim();
   for (const auto& [signal, exitCode] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
     const RunResult got =
-        Run({"get", slow, "--device", sim_.DevicePath(), "--yes", "--save-as", "Slow.cfg",
-             "--workdir", dir_.string()},
+        Run({"get", slow, "--device", sim_->Device(), "--yes", "--save-as", "Slow.cfg", "--workdir",
+             dir_.string()},
             [&](pid_t pid) {
               for (int i = 0; i < 500 && Log().find("MakeReadCommand") == std::string::npos; ++i)
                 usleep(10000);
@@ -157,7 +151,7 @@ TEST_F(CliTransfer, ASignalEndsTheRunAndReleasesThePort) {
     EXPECT_EQ(got.out, "");
     EXPECT_FALSE(fs::exists(dir_ / "setting" / "Slow.cfg"));
     // Neither the lock nor the terminal's exclusive mode is left behind.
-    const int fd = open(sim_.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int fd = open(sim_->Device().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     int exclusive = 1;
     EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);

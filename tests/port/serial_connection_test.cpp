@@ -29,7 +29,7 @@ const std::string kFrontCounter =
 class SerialOverTerminal {
  public:
   explicit SerialOverTerminal(const std::vector<std::string>& args) : peer_(args, kFrontCounter) {
-    EXPECT_TRUE(peer_.Started());
+    EXPECT_TRUE(peer_.Started()) << peer_.Error();
     serial_.SetWaits(test::kShortWaits);
     EXPECT_TRUE(serial_.Open(peer_.Device()));
     EXPECT_TRUE(serial_.SetState({38400, 8, kNoParity, kOneStopBit}));
@@ -38,7 +38,9 @@ class SerialOverTerminal {
   IConnection& Connection() { return serial_; }
   Bytes Memory() {
     serial_.Close();
-    return peer_.Memory();
+    Bytes memory;
+    EXPECT_TRUE(peer_.Memory(memory)) << peer_.Error();
+    return memory;
   }
 
  private:

@@ -106,7 +106,7 @@ TEST(Serial, OpenFailureLogsErrno) {
 
 TEST(Serial, OpenIsExclusiveUntilClosed) {
   SimPeer peer;
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   ScratchLog log;
   log::CSettings settings;
   settings.OverridePort("COM1", peer.Device());
@@ -128,7 +128,7 @@ TEST(Serial, OpenIsExclusiveUntilClosed) {
 
 TEST(Serial, LineIsRawAndSetStateKeepsFlowControl) {
   SimPeer peer;
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   {
     // Leave the line as a terminal would have it, with both kinds of flow control on.
     const int fd = ::open(peer.Device().c_str(), O_RDWR | O_NOCTTY);
@@ -163,13 +163,14 @@ TEST(Serial, LineIsRawAndSetStateKeepsFlowControl) {
   const Bytes crlf = WriteCommand(0x0D0A, 0x0D);
   ASSERT_TRUE(serial.Write(crlf.data(), static_cast<std::uint32_t>(crlf.size())));
   serial.Close();
-  const Bytes memory = peer.Memory();
+  Bytes memory;
+  ASSERT_TRUE(peer.Memory(memory)) << peer.Error();
   EXPECT_EQ(memory[0x0D0A], 0x0D);
 }
 
 TEST(Serial, SetStateTakesEveryBaudRateOfTheDialog) {
   SimPeer peer;
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   CSerial serial;
   ASSERT_TRUE(serial.Open(peer.Device()));
   for (const std::uint32_t rate : kDialogBaudRates) {
@@ -182,7 +183,7 @@ TEST(Serial, SetStateTakesEveryBaudRateOfTheDialog) {
 
 TEST(Serial, SetStateRefusesWhatTheLineCannotDo) {
   SimPeer peer;
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   ScratchLog log;
   CSerial serial;
   ASSERT_TRUE(serial.Open(peer.Device()));
@@ -225,7 +226,7 @@ TEST(Serial, SetStateRefusesWhatTheLineCannotDo) {
 
 TEST(Serial, SetTimeOutsByteGapIntervals) {
   SimPeer peer;
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   ScratchLog log;
   CSerial serial;
   ASSERT_TRUE(serial.Open(peer.Device()));
@@ -253,7 +254,7 @@ TEST(Serial, SetTimeOutsByteGapIntervals) {
 // What the printer answers is the connection suite's; here, the time a silent one costs.
 TEST(Serial, GetDeviceIdFromASilentPrinterTakesTheWaitAndTheReadTimeOut) {
   SimPeer peer({"--no-device-id"});
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   ScratchLog log;
   CSerial serial;
   ASSERT_TRUE(Prepare(serial, peer));
@@ -268,7 +269,7 @@ TEST(Serial, GetDeviceIdFromASilentPrinterTakesTheWaitAndTheReadTimeOut) {
 
 TEST(Serial, WriteThenReadTheReply) {
   SimPeer peer;
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   ScratchLog log;
   CSerial serial;
   ASSERT_TRUE(Prepare(serial, peer, {115200, 8, kNoParity, kOneStopBit}));
@@ -289,7 +290,7 @@ TEST(Serial, WriteThenReadTheReply) {
 
 TEST(Serial, ReadWaitsForALateReplyWithinTheTotalTimeOut) {
   SimPeer peer({"--slow-reply", "200"});
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   CSerial serial;
   ASSERT_TRUE(Prepare(serial, peer));
   const Bytes read = ReadCommand(0x0001);
@@ -302,7 +303,7 @@ TEST(Serial, ReadWaitsForALateReplyWithinTheTotalTimeOut) {
 
 TEST(Serial, ReadWithoutReplyIsNoFailure) {
   SimPeer peer({"--no-reply"});
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   ScratchLog log;
   CSerial serial;
   serial.SetWaits(test::kShortWaits);
@@ -320,7 +321,7 @@ TEST(Serial, ReadWithoutReplyIsNoFailure) {
 
 TEST(Serial, ReadFailsOnceThePrinterIsGone) {
   SimPeer peer;
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   ScratchLog log;
   CSerial serial;
   ASSERT_TRUE(Prepare(serial, peer));
@@ -366,7 +367,7 @@ TEST(Serial, WriteTimesOutWhenThePortTakesNothing) {
 
 TEST(Serial, CloseLetsEveryWrittenByteArrive) {
   SimPeer peer;
-  ASSERT_TRUE(peer.Started());
+  ASSERT_TRUE(peer.Started()) << peer.Error();
   {
     CSerial serial;
     ASSERT_TRUE(Prepare(serial, peer, {115200, 8, kNoParity, kOneStopBit}));
@@ -376,7 +377,8 @@ TEST(Serial, CloseLetsEveryWrittenByteArrive) {
       ASSERT_TRUE(serial.Write(command.data(), static_cast<std::uint32_t>(command.size())));
     }
   }
-  const Bytes memory = peer.Memory();
+  Bytes memory;
+  ASSERT_TRUE(peer.Memory(memory)) << peer.Error();
   for (std::uint32_t address = 0; address < 4096; ++address) {
     ASSERT_EQ(memory[address * 16], static_cast<std::uint8_t>(address * 7 + 1)) << address;
   }

@@ -161,7 +161,7 @@ TEST(CommandStreamTest, LoggedWalkMatchesMakeWriteCommand) {
     SCOPED_TRACE(tmpl.empty() ? "no write template" : "write template");
     const model::CStatDataObj m =
         MakeModel({kInit, tmpl, kReset, {}, {{0x30, "01xx"}, {0x10, "02"}, {0x33, "0304"}}});
-    ScratchLog log;
+    ScratchLog log(kLogStamp);
     Bytes expected = m.InitCommand();
     for (std::uint16_t address : {0x30, 0x33, 0x34}) {
       std::uint8_t data = 0;

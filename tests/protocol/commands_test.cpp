@@ -186,7 +186,7 @@ TEST(CommandsTest, CheckDeviceID) {
 }
 
 TEST(CommandsTest, BuildersLogTheirAddressAndData) {
-  ScratchLog log;
+  ScratchLog log(kLogStamp);
   std::array<std::uint8_t, kCommandBufferSize> out{};
   std::uint32_t length = 0, width = 0, order = 0;
   const model::CStatDataObj m = MakeModel({.write = B({0xFE, 0xFD, 0xFF})});

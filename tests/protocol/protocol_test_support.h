@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <span>
@@ -77,41 +76,8 @@ inline model::CStatDataObj MakeModel(const ModelParts& parts) {
   return m;
 }
 
-// Points the log at a fresh file with a fixed stamp for the life of the object.
-class ScratchLog {
- public:
-  static constexpr std::uint32_t kStamp = 52331;
-
-  ScratchLog() {
-    log::SetLogFilePath(dir_ / "VORSETTA.LOG");
-    log::SetTickSource([] { return kStamp; });
-    log::EnableLog(true);
-  }
-  ~ScratchLog() {
-    log::EnableLog(false);
-    log::SetTickSource(nullptr);
-    log::SetLogFilePath({});
-  }
-  ScratchLog(const ScratchLog&) = delete;
-  ScratchLog& operator=(const ScratchLog&) = delete;
-
-  // The lines written so far, each without its line end, and forgets them.
-  std::vector<std::string> TakeLines() {
-    const std::string path = dir_ / "VORSETTA.LOG";
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-      lines.push_back(line);
-    }
-    in.close();
-    std::filesystem::remove(path);
-    return lines;
-  }
-
- private:
-  pelmora::test::TempDir dir_;
-};
+using pelmora::test::ScratchLog;
+// The stamp of every line the protocol tests log.
+inline constexpr std::uint32_t kLogStamp = 52331;
 
 }  // namespace pelmora::protocol::test

@@ -5,11 +5,13 @@
 
 #include "fake_printer.h"
 #include "sim_options.h"
+#include "test_support.h"
 
 namespace pelmora::sim {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using pelmora::test::Reply;
 
 model::CStatDataObj Model(const Bytes& write, const Bytes& read, const Bytes& init = {},
                           const Bytes& reset = {}) {
@@ -30,10 +32,6 @@ const Bytes kDeviceIdRequest = {0x1B, 0x01, '@', 'T', 'J', 'L', ' ', 'I', 'D', 0
 
 std::string Text(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
-}
-
-std::string Reply(const std::string& fields) {
-  return "@BDC PS\r\n" + fields + std::string(1, '\0');
 }
 
 // Feeds `input` and returns every answer, concatenated.

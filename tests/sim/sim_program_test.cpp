@@ -26,6 +26,7 @@ namespace pelmora::sim {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using pelmora::test::Reply;
 
 const std::string kProgram = PELMORA_PRINTER_SIM;
 const std::string kTr210 = std::string(PELMORA_SOURCE_DIR) + "/examples/model/tr210.cfg";
@@ -70,10 +71,6 @@ class Host {
 };
 
 const Bytes kDeviceIdRequest = {0x1B, 0x01, '@', 'T', 'J', 'L', ' ', 'I', 'D', 0x0D, 0x0A};
-
-std::string Reply(const std::string& fields) {
-  return "@BDC PS\r\n" + fields + std::string(1, '\0');
-}
 
 int ExitStatus(const std::string& args) {
   const int status = std::system((kProgram + " " + args + " >/dev/null 2>&1").c_str());

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "log/debug_log.h"
+
 namespace pelmora::test {
 
 namespace {
@@ -21,6 +23,9 @@ std::filesystem::path ScratchRoot() {
     return "/dev/shm";
   return std::filesystem::temp_directory_path();
 }
+
+// The stamp of the live ScratchLog; the tick source is a plain function.
+std::uint32_t scratchStamp = 0;
 
 }  // namespace
 
@@ -94,6 +99,32 @@ std::string HexDump(std::span<const std::uint8_t> bytes, std::uint32_t firstAddr
     out += buf;
   }
   return out.empty() ? "(no bytes)" : out;
+}
+
+ScratchLog::ScratchLog(std::uint32_t stamp) {
+  scratchStamp = stamp;
+  log::SetLogFilePath(path_);
+  log::SetTickSource([] { return scratchStamp; });
+  log::EnableLog(true);
+}
+
+ScratchLog::~ScratchLog() {
+  log::EnableLog(false);
+  log::SetTickSource(nullptr);
+  log::SetLogFilePath({});
+}
+
+std::vector<std::string> ScratchLog::TakeLines() {
+  std::ifstream in(path_, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    lines.push_back(line);
+  }
+  in.close();
+  std::filesystem::remove(path_);
+  return lines;
 }
 
 }  // namespace pelmora::test

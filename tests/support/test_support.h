@@ -1,5 +1,6 @@
-// Scratch folders, environment variables, current directory and whole-file I/O for the
-// tests, so that no test touches the real settings file, state folder or working folder.
+// Scratch folders, environment variables, current directory, whole-file I/O and a
+// scratch log for the tests, so that no test touches the real settings file, state
+// folder, log or working folder; and hex dumps and the printer's read reply.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace pelmora::test {
 
@@ -65,5 +67,29 @@ std::string ReadFile(const std::filesystem::path& path);
 // "0000: 10 20 23 01 45", 16 bytes a line, each line led by the address of its first
 // byte counted from `firstAddress`; "(no bytes)" for none. For failure messages.
 std::string HexDump(std::span<const std::uint8_t> bytes, std::uint32_t firstAddress = 0);
+
+// A read reply as the printer sends it: header, `fields`, NUL.
+inline std::string Reply(const std::string& fields) {
+  return "@BDC PS\r\n" + fields + std::string(1, '\0');
+}
+
+// Turns the diagnostic log on into a scratch file for the life of the object, every
+// line stamped `stamp`.
+class ScratchLog {
+ public:
+  explicit ScratchLog(std::uint32_t stamp = 1);
+  ~ScratchLog();
+  ScratchLog(const ScratchLog&) = delete;
+  ScratchLog& operator=(const ScratchLog&) = delete;
+
+  std::string Text() const { return ReadFile(path_); }
+  void Clear() const { WriteFile(path_, ""); }
+  // The lines written so far, each without its line end, and forgets them.
+  std::vector<std::string> TakeLines();
+
+ private:
+  TempDir dir_;
+  std::string path_ = dir_ / "VORSETTA.LOG";
+};
 
 }  // namespace pelmora::test

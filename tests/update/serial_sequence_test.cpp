@@ -73,6 +73,7 @@ class SerialSequenceTest : public ::testing::Test {
 
 TEST_F(SerialSequenceTest, SendWritesEveryKnownByteAndReadBackBringsThemBack) {
   SimPrinter printer;
+  ASSERT_TRUE(printer.Started()) << printer.Error();
   model::CStatDataObj sent;
   LoadModel(sent, kTs5);
   const test::Bytes density = {0x7F, 0x80}, cutter = {0x01}, mode = {0x5A};
@@ -83,7 +84,8 @@ TEST_F(SerialSequenceTest, SendWritesEveryKnownByteAndReadBackBringsThemBack) {
   ASSERT_EQ(Run(kModeUpdatePrinter, sent), kFinished);
   test::Bytes expected(0x10000, 0);
   for (std::uint32_t a = 0; a < expected.size(); ++a) expected[a] = ImageByte(sent, a).value_or(0);
-  const test::Bytes memory = printer.Memory();
+  test::Bytes memory;
+  ASSERT_TRUE(printer.Memory(memory)) << printer.Error();
   const auto head = [](const test::Bytes& bytes) {
     return pelmora::test::HexDump(
         std::span(bytes).first(std::min<std::size_t>(bytes.size(), 0x30)));
@@ -147,6 +149,7 @@ class SerialFaultTest : public SerialSequenceTest,
 TEST_P(SerialFaultTest, GivesItsMessageLogLineAndResult) {
   const FaultCase& c = GetParam();
   SimPrinter printer(c.simArgs);
+  ASSERT_TRUE(printer.Started()) << printer.Error();
   prompt_.Push(c.question);
   for (const auto& answer : c.warnings) ui_.warningAnswers.push_back(answer);
   model::CStatDataObj data;
@@ -200,6 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, SerialFaultTest, ::testing::Values(
 TEST_F(SerialSequenceTest, AReplyThatCannotBeAnalysedKeepsTheBytesReadBeforeIt) {
   // The printer holds 7F 80 xx 01 / 5A; the third known byte's reply is malformed.
   SimPrinter printer({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
+  ASSERT_TRUE(printer.Started()) << printer.Error();
   model::CStatDataObj data;
   LoadModel(data, kTs5);
   EXPECT_EQ(Run(kModeGetPrinterSetting, data), kStopped);
@@ -217,6 +221,7 @@ TEST_F(SerialSequenceTest, AReplyThatCannotBeAnalysedKeepsTheBytesReadBeforeIt) 
 
 TEST_F(SerialSequenceTest, TickedWarningIsNotShownAgain) {
   SimPrinter printer({"--no-device-id"});
+  ASSERT_TRUE(printer.Started()) << printer.Error();
   model::CStatDataObj data;
   LoadModel(data, kTs5);
   ui_.warningAnswers.push_back({CWarningDlg::kYes, true});
@@ -224,7 +229,9 @@ TEST_F(SerialSequenceTest, TickedWarningIsNotShownAgain) {
   ASSERT_EQ(ui_.warningsShown.size(), 1u);
   EXPECT_EQ(ui_.warningsShown[0].mode, CWarningDlg::kModeConnection);
   EXPECT_TRUE(NoWarningFlag());
-  EXPECT_EQ(printer.Memory()[0x13], 0x04);
+  test::Bytes memory;
+  ASSERT_TRUE(printer.Memory(memory)) << printer.Error();
+  EXPECT_EQ(memory[0x13], 0x04);
 
   EXPECT_EQ(Run(kModeGetPrinterSetting, data), kFinished);
   EXPECT_EQ(ui_.warningsShown.size(), 1u);
@@ -235,6 +242,7 @@ TEST_F(SerialSequenceTest, APortThatDoesNotOpenIsNamedWithTheCause) {
   model::CStatDataObj data;
   LoadModel(data, kTs5);
   SimPrinter printer;
+  ASSERT_TRUE(printer.Started()) << printer.Error();
   port::CSerial holder;  // keeps the simulator's port busy
   ASSERT_TRUE(holder.Open(printer.Device()));
   const std::string busy = printer.Device();

@@ -21,23 +21,11 @@ using pelmora::test::ReadFile;
 using pelmora::test::TempCwd;
 using pelmora::test::WriteFile;
 
-// Points the log at a fresh file with a fixed stamp for the life of the object.
-class ScratchLog {
+// The log on into a scratch file, stamped 7, with a scratch folder as the current
+// directory meanwhile.
+class ScratchLog : public pelmora::test::ScratchLog {
  public:
-  ScratchLog() {
-    log::SetLogFilePath(dir_ / "VORSETTA.LOG");
-    log::SetTickSource([]() -> std::uint32_t { return 7; });
-    log::EnableLog(true);
-  }
-  ~ScratchLog() {
-    log::EnableLog(false);
-    log::SetTickSource(nullptr);
-    log::SetLogFilePath({});
-  }
-  ScratchLog(const ScratchLog&) = delete;
-  ScratchLog& operator=(const ScratchLog&) = delete;
-
-  std::string Text() const { return ReadFile(dir_ / "VORSETTA.LOG"); }
+  ScratchLog() : pelmora::test::ScratchLog(7) {}
 
  private:
   TempCwd dir_;
