@@ -42,6 +42,9 @@ std::optional<std::string> DottedAddress(const std::string& host) {
     if (!IsHostChar(c))
       return std::nullopt;
   }
+  // Nor hexadecimal or octal parts ("0x7f.1"), which a resolver reads as numbers.
+  if (in_addr numeric{}; inet_aton(host.c_str(), &numeric) != 0)
+    return std::nullopt;
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_DGRAM;
