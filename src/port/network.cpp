@@ -158,13 +158,20 @@ QueryResult QueryDeviceId(const CNetworkAddress& address, const CNetworkWaits& w
   // A request that cannot be sent simply gets no answer.
   (void)::send(socket.Get(), kDeviceIdRequest, sizeof kDeviceIdRequest, MSG_NOSIGNAL);
   const CDeadline deadline = CDeadline::After(std::chrono::milliseconds(waits.deviceIdWaitMs));
-  if (PollUntil(socket.Get(), POLLIN, deadline) <= 0)
-    return QueryResult::kAnswered;
   std::uint8_t buffer[kDeviceIdReplySize];
-  const ssize_t received = ::recv(socket.Get(), buffer, sizeof buffer, 0);
-  if (received > 0)
-    reply.assign(buffer, buffer + received);
-  return QueryResult::kAnswered;
+  for (;;) {
+    const int events = PollUntil(socket.Get(), POLLIN, deadline);
+    if (StopSignal() != 0)
+      return QueryResult::kStopped;
+    if (events <= 0)
+      return QueryResult::kAnswered;
+    // A failed receive takes the pending error with it, so the next poll waits again.
+    const ssize_t received = ::recv(socket.Get(), buffer, sizeof buffer, 0);
+    if (received >= 0) {
+      reply.assign(buffer, buffer + received);
+      return QueryResult::kAnswered;
+    }
+  }
 }
 
 UploadResult FtpUpload(const CNetworkAddress& address, const std::string& localPath,

@@ -47,11 +47,13 @@ enum class QueryResult {
   kAnswered,       // `reply` holds what arrived within the wait, possibly nothing
   kSocketFailed,   // no UDP socket could be had
   kConnectFailed,  // the socket could not be bound to the printer's address
+  kStopped,        // a stop was requested during the wait
 };
 
 // Sends the device ID request to host:waits.deviceIdPort and waits up to
 // waits.deviceIdWaitMs for one datagram, ending as soon as it has arrived (or a stop
-// was requested). `reply` gets the bytes received, none on a time-out or an error.
+// was requested). `reply` gets the bytes received, none on a time-out. An error the
+// network reports meanwhile (an unreachable port) does not end the wait.
 QueryResult QueryDeviceId(const CNetworkAddress& address, const CNetworkWaits& waits,
                           std::vector<std::uint8_t>& reply);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "log/ascii.h"
+#include "port/deadline.h"
 #include "protocol/command_stream.h"
 #include "protocol/commands.h"
 #include "update/connection_names.h"
@@ -183,6 +184,9 @@ int RunNetworkUpdate(std::string_view connection, std::span<const std::string> a
     return kFailed;
   bool updated = false;
   for (const std::string& address : addresses) {
+    // A front end asked to end the run (a signal): no further printer is started.
+    if (port::StopSignal() != 0)
+      return kCancelled;
     switch (UpdateNetworkPrinter(log, address, context, waits)) {
       case NetworkRowResult::kUpdated:
         updated = true;
