@@ -2,6 +2,7 @@
 // of a command stream. Standard C++, POSIX sockets and libcurl; no questions to the user.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
