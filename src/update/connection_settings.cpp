@@ -16,6 +16,11 @@ port::CSerialWaits& RunSerialWaits() {
   return waits;
 }
 
+port::CNetworkWaits& RunNetworkWaits() {
+  static port::CNetworkWaits waits;
+  return waits;
+}
+
 }  // namespace
 
 log::CSettings ConnectionSettings() {
@@ -37,6 +42,14 @@ const port::CSerialWaits& SerialWaits() {
 
 void SetSerialWaits(const port::CSerialWaits& waits) {
   RunSerialWaits() = waits;
+}
+
+const port::CNetworkWaits& NetworkWaits() {
+  return RunNetworkWaits();
+}
+
+void SetNetworkWaits(const port::CNetworkWaits& waits) {
+  RunNetworkWaits() = waits;
 }
 
 }  // namespace pelmora::update

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "log/settings.h"
+#include "port/network.h"
 #include "port/serial_settings.h"
 
 namespace pelmora::update {
@@ -22,5 +23,9 @@ const std::optional<log::CSettings>& ConnectionSettingsOverride();
 // unless a test put shorter ones in place. Not to be changed while an operation runs.
 const port::CSerialWaits& SerialWaits();
 void SetSerialWaits(const port::CSerialWaits& waits);
+
+// The same for the network connection's waits, ports and transfer bounds.
+const port::CNetworkWaits& NetworkWaits();
+void SetNetworkWaits(const port::CNetworkWaits& waits);
 
 }  // namespace pelmora::update

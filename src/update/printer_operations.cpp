@@ -1,7 +1,12 @@
 // The printer operations behind the dispatch. Serial runs the shared sequences over
-// CSerial; the parallel and USB ports cannot be opened yet, so those find no printer.
+// CSerial and TCP/IP the network update; the parallel and USB ports cannot be opened
+// yet, so those find no printer.
+#include <string>
+#include <vector>
+
 #include "log/debug_log.h"
 #include "update/connection_settings.h"
+#include "update/network_update.h"
 #include "update/printer_sequence.h"
 #include "update/serial_printer_port.h"
 #include "update/update_printer_dlg.h"
@@ -36,8 +41,13 @@ int CUpdatePrinterDlg::SendDataUSB(std::string_view /*connection*/) {
   return NoPrinter("CUpdatePrinterDlg::SendDataUSB");
 }
 
-int CUpdatePrinterDlg::SendDataNetwork(std::string_view /*connection*/) {
-  return NoPrinter("CUpdatePrinterDlg::SendDataNetwork");
+int CUpdatePrinterDlg::SendDataNetwork(std::string_view connection) {
+  if (Model() == nullptr)
+    return NoPrinter(kNetworkUpdateScope);
+  std::vector<std::string> addresses;
+  addresses.reserve(Rows().size());
+  for (const CIPAddressEntry& row : Rows()) addresses.push_back(row.ipAddress);
+  return RunNetworkUpdate(connection, addresses, {*Model(), Prompt(), Ui(), Ui()}, NetworkWaits());
 }
 
 int CUpdatePrinterDlg::GetDataParallel(std::string_view /*connection*/) {

@@ -137,6 +137,8 @@ int FindAndConfirmPrinter(const log::CDebugLog& log, IPrinterPort& port,
 }  // namespace
 
 int TextLength(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty())
+    return 0;  // an empty span may have no data pointer, which memchr must not get
   const void* zero = std::memchr(bytes.data(), 0, bytes.size());
   const std::size_t n =
       zero != nullptr

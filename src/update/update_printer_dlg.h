@@ -176,8 +176,9 @@ class CUpdatePrinterDlg {
   int CloseCode(int result) const;
 
   // The printer operations; each returns 0 at once for a name that is not its own.
-  // Serial runs the send and read-back sequences; the parallel, USB and network
-  // connections cannot be opened yet, so their calls end with 0 (no printer found).
+  // Serial runs the send and read-back sequences and TCP/IP the network update (its
+  // result as RunNetworkUpdate gives it); the parallel and USB connections cannot be
+  // opened yet, so their calls end with 0 (no printer found).
   int SendDataParallel(std::string_view connection);
   int SendDataSerial(std::string_view connection);
   int SendDataUSB(std::string_view connection);

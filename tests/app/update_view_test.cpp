@@ -266,19 +266,20 @@ class UpdateViewTest : public QObject {
     }
 
     // Update writes the targets first, whatever happens next; the network
-    // update finds nothing to talk to yet and shows nothing itself, and a
-    // serial update shows "Printer not found"; the dialog stays open.
+    // update refuses the shortened address before sending anything and shows
+    // nothing itself, and a serial update shows "Printer not found"; the
+    // dialog stays open.
     QStringList seen;
     app::CUpdatePrinterDlgView view(nullptr, Options());
     const int result = RunDialog(view, 1, model, [&] {
-      Type(&view, "ipAddress", QStringLiteral("10.0.0.1"));
+      Type(&view, "ipAddress", QStringLiteral("10.1"));
       Type(&view, "description", QStringLiteral("New"));
       Click(&view, "add");
       Click(&view, "update");
       WaitIdle(view);
       QVERIFY(view.isVisible());
       QCOMPARE(ReadAll(QStringLiteral("IPAddress.lst")),
-               QByteArray("\"10.0.0.1\",\"New\"\r\n") + before);
+               QByteArray("\"10.1\",\"New\"\r\n") + before);
       Choose(Child<QComboBox>(&view, "connection"), 1);
       AnswerMessageBox(&seen);
       Click(&view, "update");
