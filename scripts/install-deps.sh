@@ -22,6 +22,8 @@ PACKAGES=(
   libcups2-dev cups-daemon cups-client # the driver check, and the private cupsd its test starts
   qt6-base-dev libgl-dev fonts-dejavu-core poppler-utils # the desktop application and its widget tests
   locales
+  python3-pyftpdlib # the FTP server of the simulated network printers (run by /usr/bin/python3)
+  libcurl4-openssl-dev # the FTP upload to network printers
 )
 
 TEST_LOCALE=de_DE.UTF-8
