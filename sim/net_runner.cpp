@@ -120,10 +120,16 @@ bool CNetRunner::Open(std::uint16_t udpPort, std::uint16_t ftpPort, const std::s
     error = ErrnoText("cannot make a folder for uploads");
     return false;
   }
-  root_ = pattern;
+  // The FTP server names files by their real path; so must the folders.
+  std::error_code failed;
+  root_ = std::filesystem::canonical(pattern, failed).string();
+  if (failed) {
+    root_ = pattern;
+    error = "cannot find " + pattern + ": " + failed.message();
+    return false;
+  }
   for (std::size_t i = 0; i < printers_.size(); ++i) {
     printers_[i].folder = root_ + "/" + std::to_string(i);
-    std::error_code failed;
     if (!std::filesystem::create_directory(printers_[i].folder, failed)) {
       error = "cannot make " + printers_[i].folder + ": " + failed.message();
       return false;

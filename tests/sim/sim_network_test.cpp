@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -93,6 +94,9 @@ TEST(SimNetwork, AnswersTheDeviceIdRequestByUdpUnlessSilent) {
 
 TEST(SimNetwork, AppliesAnUploadToItsPrinterOnly) {
   TempDir dir;
+  // The upload folders lie behind a symbolic link, which the FTP server resolves.
+  std::filesystem::create_directory_symlink(dir.Path(), dir / "tmp");
+  const pelmora::test::ScopedEnv tmp("TMPDIR", dir / "tmp");
   CSimProcess process;
   std::string error;
   ASSERT_TRUE(process.Start(kProgram,
