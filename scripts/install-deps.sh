@@ -24,6 +24,8 @@ PACKAGES=(
   libcurl4-openssl-dev # the network update's FTP upload
   python3-pyftpdlib # the FTP server the network tests upload to
   locales
+  python3-pyftpdlib # the FTP server of the simulated network printers (run by /usr/bin/python3)
+  libcurl4-openssl-dev # the FTP upload to network printers
 )
 
 TEST_LOCALE=de_DE.UTF-8

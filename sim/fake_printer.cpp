@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 namespace pelmora::sim {
 
@@ -208,6 +209,20 @@ bool ParseDump(std::string_view text, std::span<std::uint8_t> memory, std::strin
       }
       memory[address + i] = static_cast<std::uint8_t>(hi << 4 | lo);
     }
+  }
+  return true;
+}
+
+bool WriteDumpFile(const std::string& path, std::span<const std::uint8_t> memory) {
+  const std::string text = FormatDump(memory);
+  const std::string temporary = path + ".tmp";
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  const bool written =
+      file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (file == nullptr || std::fclose(file) != 0 || !written ||
+      std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::fprintf(stderr, "pelmora-printer-sim: cannot write %s\n", path.c_str());
+    return false;
   }
   return true;
 }

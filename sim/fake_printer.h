@@ -100,4 +100,8 @@ std::string FormatDump(std::span<const std::uint8_t> memory);
 // the line when a line is malformed or runs past 0xFFFF.
 bool ParseDump(std::string_view text, std::span<std::uint8_t> memory, std::string& error);
 
+// Writes FormatDump(memory) to `path` through a temporary name and a rename, so a reader
+// never sees half a file. False (after a message on standard error) when that fails.
+bool WriteDumpFile(const std::string& path, std::span<const std::uint8_t> memory);
+
 }  // namespace pelmora::sim

@@ -1,12 +1,15 @@
-// pelmora-printer-sim: a simulated TAVEN printer on a pseudo-terminal, for tests and
-// for trying the program without hardware. See SimUsage() for the command line.
+// pelmora-printer-sim: a simulated TAVEN printer on a pseudo-terminal, or simulated
+// printers on a TCP/IP network, for tests and for trying the program without hardware.
+// See SimUsage() for the command line.
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "net_runner.h"
 #include "pty_runner.h"
 #include "sim_options.h"
 
@@ -16,16 +19,23 @@ using pelmora::sim::CCommand;
 using pelmora::sim::CommandKind;
 
 std::atomic<pelmora::sim::CPtyRunner*> gSim{nullptr};
+std::atomic<pelmora::sim::CNetRunner*> gNet{nullptr};
 
 void OnDumpSignal(int) {
   if (pelmora::sim::CPtyRunner* sim = gSim.load()) {
     sim->RequestDump();
+  }
+  if (pelmora::sim::CNetRunner* net = gNet.load()) {
+    net->RequestDump();
   }
 }
 
 void OnStopSignal(int) {
   if (pelmora::sim::CPtyRunner* sim = gSim.load()) {
     sim->RequestStop();
+  }
+  if (pelmora::sim::CNetRunner* net = gNet.load()) {
+    net->RequestStop();
   }
 }
 
@@ -56,6 +66,54 @@ void Handle(int signal, void (*handler)(int)) {
   sigaction(signal, &action, nullptr);
 }
 
+void HandleSignals() {
+  // The handlers only set flags and wake the loop; the loop does the work.
+  Handle(SIGUSR1, OnDumpSignal);
+  Handle(SIGTERM, OnStopSignal);
+  Handle(SIGINT, OnStopSignal);
+  Handle(SIGHUP, OnStopSignal);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+// The FTP server script lies beside the program.
+std::string FtpServerScript() {
+  std::string self(4096, '\0');
+  const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
+  self.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return self.substr(0, self.rfind('/') + 1) + "sim_ftp_server.py";
+}
+
+int RunNetwork(const pelmora::sim::CSimCommandLine& line,
+               const pelmora::model::CStatDataObj& model) {
+  pelmora::sim::CNetRunner net(model, line.options);
+  std::string error;
+  for (const std::string& address : line.networkAddresses) {
+    pelmora::sim::CFakePrinter& printer =
+        net.AddPrinter(address, pelmora::sim::DumpPathFor(line.dumpPath, address));
+    if (!pelmora::sim::InitSimMemory(line, model, printer, error)) {
+      std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
+      return 1;
+    }
+    if (line.verbose) {
+      printer.SetObserver(Trace);
+    }
+  }
+  gNet = &net;
+  HandleSignals();
+  if (!net.Open(line.udpPort, line.ftpPort, FtpServerScript(), error)) {
+    gNet = nullptr;
+    std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
+    return 1;
+  }
+  for (std::size_t i = 0; i < net.PrinterCount(); ++i) {
+    std::printf("%s\n", net.Endpoint(i).c_str());
+  }
+  std::fflush(stdout);
+  const bool served = net.Run();
+  gNet = nullptr;
+  return served ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,6 +135,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
     return 1;
   }
+  if (!line.networkAddresses.empty()) {
+    return RunNetwork(line, model);
+  }
   pelmora::sim::CPtyRunner sim(model, line.options);
   if (!pelmora::sim::InitSimMemory(line, model, sim.Printer(), error)) {
     std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
@@ -91,13 +152,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // The handlers only set flags and wake the loop; the loop does the work.
   gSim = &sim;
-  Handle(SIGUSR1, OnDumpSignal);
-  Handle(SIGTERM, OnStopSignal);
-  Handle(SIGINT, OnStopSignal);
-  Handle(SIGHUP, OnStopSignal);
-  signal(SIGPIPE, SIG_IGN);
+  HandleSignals();
 
   std::printf("%s\n", sim.DevicePath().c_str());
   std::fflush(stdout);

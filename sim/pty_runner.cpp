@@ -254,19 +254,12 @@ void CPtyRunner::WriteDump() {
   if (dumpPath_.empty()) {
     return;
   }
-  std::string text;
+  std::vector<std::uint8_t> memory;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    text = FormatDump(printer_.Memory());
+    memory.assign(printer_.Memory().begin(), printer_.Memory().end());
   }
-  const std::string temporary = dumpPath_ + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  const bool written =
-      file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (file == nullptr || std::fclose(file) != 0 || !written ||
-      std::rename(temporary.c_str(), dumpPath_.c_str()) != 0) {
-    std::fprintf(stderr, "pelmora-printer-sim: cannot write %s\n", dumpPath_.c_str());
-  }
+  WriteDumpFile(dumpPath_, memory);
 }
 
 void CPtyRunner::Run() {

@@ -1,5 +1,7 @@
 #include "sim_options.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -47,8 +49,56 @@ bool TakeFlag(const std::string& arg, CSimCommandLine& out) {
 
 bool TakesValue(std::string_view arg) {
   static constexpr std::string_view kOptions[] = {"--device-id", "--bad-reply-at", "--slow-reply",
-                                                  "--memory",    "--dump",         "--link"};
+                                                  "--memory",    "--dump",         "--link",
+                                                  "--network",   "--ftp-port",     "--udp-port"};
   return std::find(std::begin(kOptions), std::end(kOptions), arg) != std::end(kOptions);
+}
+
+// A dotted IPv4 address in network byte order.
+bool ParseAddress(const std::string& text, in_addr& address) {
+  return inet_pton(AF_INET, text.c_str(), &address) == 1;
+}
+
+bool TakeAddress(const std::string& text, CSimCommandLine& out, std::string& error) {
+  in_addr address{};
+  if (!ParseAddress(text, address)) {
+    error = "--network takes a dotted IPv4 address, not " + text;
+    return false;
+  }
+  out.networkAddresses.push_back(text);
+  return true;
+}
+
+// --fleet BASE COUNT: COUNT printers from BASE upwards.
+bool TakeFleet(const std::string& base, const std::string& countText, CSimCommandLine& out,
+               std::string& error) {
+  in_addr first{};
+  std::uint32_t count = 0;
+  if (!ParseAddress(base, first) || !ParseNumber(countText, 10, count) || count == 0) {
+    error = "--fleet takes a dotted IPv4 address and a count, not " + base + " " + countText;
+    return false;
+  }
+  const std::uint32_t start = ntohl(first.s_addr);
+  if (count - 1 > 0xFFFFFFFFu - start) {
+    error = "--fleet runs past 255.255.255.255";
+    return false;
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    in_addr address{htonl(start + i)};
+    char text[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    out.networkAddresses.emplace_back(text);
+  }
+  return true;
+}
+
+bool TakePort(const std::string& arg, const std::string& text, std::uint16_t& port,
+              std::string& error) {
+  if (!ParseNumber(text, 10, port)) {
+    error = arg + " takes a port number from 0 to 65535, not " + text;
+    return false;
+  }
+  return true;
 }
 
 // Takes the value of an option TakesValue names; false, with `error` set, when
@@ -75,6 +125,12 @@ bool TakeValue(const std::string& arg, const std::string& text, CSimCommandLine&
     out.memoryPath = text;
   } else if (arg == "--dump") {
     out.dumpPath = text;
+  } else if (arg == "--network") {
+    return TakeAddress(text, out, error);
+  } else if (arg == "--ftp-port") {
+    return TakePort(arg, text, out.ftpPort, error);
+  } else if (arg == "--udp-port") {
+    return TakePort(arg, text, out.udpPort, error);
   } else {
     out.linkPath = text;
   }
@@ -95,17 +151,46 @@ bool TakeModelPath(const std::string& arg, CSimCommandLine& out, std::string& er
   return true;
 }
 
+// The options that only one of the modes can use.
+bool CheckNetworkMode(const CSimCommandLine& out, std::string& error) {
+  if (out.networkAddresses.empty()) {
+    return true;
+  }
+  if (!out.linkPath.empty()) {
+    error = "--link is for the terminal; a network printer has none";
+    return false;
+  }
+  if (out.networkAddresses.size() > 1 && !out.dumpPath.empty() &&
+      out.dumpPath.find("%a") == std::string::npos) {
+    error = "several printers need %a (the address) in the --dump path";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string SimUsage() {
   return "usage: pelmora-printer-sim MODEL.cfg [options]\n"
+         "       pelmora-printer-sim MODEL.cfg --network ADDR [--network ADDR]... [options]\n"
          "\n"
          "A simulated TAVEN printer of the model MODEL.cfg on a pseudo-terminal. Prints the\n"
          "terminal's device path on one line, then serves it until interrupted.\n"
          "\n"
+         "With --network, simulated printers on a TCP/IP network instead, one per address:\n"
+         "each answers the device ID request by UDP and takes command streams uploaded by\n"
+         "anonymous FTP into its memory (the FTP server is python3-pyftpdlib). Prints\n"
+         "\"ADDR udp:PORT ftp:PORT\" for each printer once all listen. The switches below\n"
+         "apply to all of them; --device-id '' answers with a device ID of length 0.\n"
+         "\n"
+         "  --network ADDR      a printer at the IPv4 address ADDR (e.g. 127.0.0.2); repeatable\n"
+         "  --fleet ADDR COUNT  COUNT printers at ADDR and the addresses after it\n"
+         "  --ftp-port PORT     the FTP port of every printer (default 21; 0: any free)\n"
+         "  --udp-port PORT     the device ID port of every printer (default 3289; 0: any)\n"
+         "\n"
          "  --device-id TEXT    answer the device ID request with TEXT\n"
          "                      (default MFG:TAVEN;MDL:<first ModelName>;)\n"
-         "  --no-device-id      never answer the device ID request\n"
+         "  --no-device-id      never answer the device ID request (by UDP: stay silent)\n"
          "  --no-reply          never answer read commands\n"
          "  --bad-reply-at ADDR answer a read of ADDR (hex) with a malformed reply\n"
          "  --slow-reply MS     send every answer MS milliseconds late\n"
@@ -113,7 +198,8 @@ std::string SimUsage() {
          "                      without it the memory starts as zeros\n"
          "  --memory FILE       start with the memory of a dump file\n"
          "  --dump FILE         write the memory to FILE on SIGUSR1 and at exit\n"
-         "                      (lines AAAA:HH..., 32 bytes each)\n"
+         "                      (lines AAAA:HH..., 32 bytes each); every %a in FILE\n"
+         "                      becomes the printer's address (needed for several)\n"
          "  --link PATH         also make PATH a symbolic link to the terminal\n"
          "  --verbose           trace every command on standard error\n"
          "  --help              show this text\n";
@@ -125,6 +211,17 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (TakeFlag(arg, out)) {
+      continue;
+    }
+    if (arg == "--fleet") {
+      if (i + 2 >= args.size()) {
+        error = "--fleet needs a first address and a count";
+        return false;
+      }
+      if (!TakeFleet(args[i + 1], args[i + 2], out, error)) {
+        return false;
+      }
+      i += 2;
       continue;
     }
     if (!TakesValue(arg)) {
@@ -145,7 +242,16 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
     error = "no model file given";
     return false;
   }
-  return true;
+  return CheckNetworkMode(out, error);
+}
+
+std::string DumpPathFor(const std::string& dumpPath, const std::string& address) {
+  std::string path = dumpPath;
+  for (std::size_t at = path.find("%a"); at != std::string::npos;
+       at = path.find("%a", at + address.size())) {
+    path.replace(at, 2, address);
+  }
+  return path;
 }
 
 bool LoadSimModel(const std::string& path, model::CStatDataObj& model, std::string& error) {

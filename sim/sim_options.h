@@ -2,6 +2,7 @@
 // can build an in-process printer from the same arguments they would pass to it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,16 @@ struct CSimCommandLine {
   std::string linkPath;        // --link
   bool verbose = false;
   bool help = false;
+  // Network mode: one printer per address (--network, --fleet), all alike, each with
+  // its own memory; empty for the serial mode.
+  std::vector<std::string> networkAddresses;
+  std::uint16_t ftpPort = 21;    // 0: any free port
+  std::uint16_t udpPort = 3289;  // 0: any free port
 };
+
+// The dump file of the printer at `address`: `dumpPath` with every "%a" replaced by
+// the address.
+std::string DumpPathFor(const std::string& dumpPath, const std::string& address);
 
 // The usage text, for --help and after a usage error.
 std::string SimUsage();

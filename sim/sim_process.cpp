@@ -78,8 +78,18 @@ bool CSimProcess::Start(const std::string& program, const std::vector<std::strin
 
   // The first line of the child's output is the terminal's path.
   std::string line;
+  if (!NextLine(line, error)) {
+    error = program + ": " + error;
+    Stop();
+    return false;
+  }
+  devicePath_ = line;
+  return true;
+}
+
+bool CSimProcess::NextLine(std::string& line, std::string& error) {
   const Clock::time_point limit = Clock::now() + kPatience;
-  while (line.find('\n') == std::string::npos) {
+  while (pending_.find('\n') == std::string::npos) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now());
     pollfd entry{output_, POLLIN, 0};
     const int ready = left.count() > 0 ? poll(&entry, 1, static_cast<int>(left.count())) : 0;
@@ -89,14 +99,14 @@ bool CSimProcess::Start(const std::string& program, const std::vector<std::strin
     char chunk[256];
     const ssize_t n = ready > 0 ? ::read(output_, chunk, sizeof chunk) : 0;
     if (n <= 0) {
-      error = ready == 0 ? program + " printed no terminal path in time"
-                         : program + " ended without printing a terminal path";
-      Stop();
+      error = ready == 0 ? "printed no line in time" : "ended without printing a line";
       return false;
     }
-    line.append(chunk, static_cast<std::size_t>(n));
+    pending_.append(chunk, static_cast<std::size_t>(n));
   }
-  devicePath_ = line.substr(0, line.find('\n'));
+  const std::size_t end = pending_.find('\n');
+  line = pending_.substr(0, end);
+  pending_.erase(0, end + 1);
   return true;
 }
 
@@ -154,6 +164,7 @@ int CSimProcess::Stop() {
   }
   pid_ = -1;
   devicePath_.clear();
+  pending_.clear();
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -171,6 +182,7 @@ void CSimProcess::Kill() {
   }
   pid_ = -1;
   devicePath_.clear();
+  pending_.clear();
 }
 
 }  // namespace pelmora::sim

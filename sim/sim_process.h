@@ -19,10 +19,15 @@ class CSimProcess {
   CSimProcess& operator=(const CSimProcess&) = delete;
 
   // Starts `program` with `args` (after the program name) and waits up to 10 s for the
-  // terminal path it prints. False with `error` (and the child stopped) otherwise.
+  // first line it prints: the terminal path (or a network printer's first endpoint). False with
+  // `error` (and the child stopped) otherwise.
   bool Start(const std::string& program, const std::vector<std::string>& args, std::string& error);
 
   const std::string& DevicePath() const { return devicePath_; }
+
+  // The next line the child prints after the first (waiting up to 10 s), without its
+  // line end: a network printer names one endpoint per line.
+  bool NextLine(std::string& line, std::string& error);
 
   // Asks the child for a dump to `dumpPath` (the path it was started with after
   // --dump), waits up to 10 s for the file and reads it into `memory` (64 KiB).
@@ -40,6 +45,7 @@ class CSimProcess {
   pid_t pid_ = -1;
   int output_ = -1;
   std::string devicePath_;
+  std::string pending_;  // output read after the last line taken
 };
 
 }  // namespace pelmora::sim

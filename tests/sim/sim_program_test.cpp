@@ -83,6 +83,9 @@ TEST(SimProgram, ExitStatusForUsageAndUnreadableModels) {
   EXPECT_EQ(ExitStatus(kTr210 + " --slow-reply soon"), 2);
   EXPECT_EQ(ExitStatus("/nonexistent/model.cfg"), 1);
   EXPECT_EQ(ExitStatus(kTr210 + " --memory /nonexistent/dump.txt"), 1);
+  EXPECT_EQ(ExitStatus(kTr210 + " --network 10.1"), 2);
+  EXPECT_EQ(ExitStatus(kTr210 + " --fleet 127.0.0.2 0"), 2);
+  EXPECT_EQ(ExitStatus(kTr210 + " --fleet 127.0.0.2 2 --dump one.txt"), 2);
 }
 
 TEST(SimProgram, ServesItsLinkFromADumpAndDumpsAtExit) {
