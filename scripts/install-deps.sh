@@ -21,11 +21,9 @@ PACKAGES=(
   libinih-dev # the reference parser the load benchmark compares against
   libcups2-dev cups-daemon cups-client # the driver check, and the private cupsd its test starts
   qt6-base-dev libgl-dev fonts-dejavu-core poppler-utils # the desktop application and its widget tests
-  libcurl4-openssl-dev # the network update's FTP upload
-  python3-pyftpdlib # the FTP server the network tests upload to
   locales
-  python3-pyftpdlib # the FTP server of the simulated network printers (run by /usr/bin/python3)
   libcurl4-openssl-dev # the FTP upload to network printers
+  python3-pyftpdlib # the FTP server of the tests and of the simulated network printers (run by /usr/bin/python3)
 )
 
 TEST_LOCALE=de_DE.UTF-8
