@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 #include "log/ascii.h"
@@ -115,7 +116,11 @@ std::vector<std::uint8_t> CommandBytes(const log::CDebugLog& log,
 // Asks the user whether to update the printer, given what its reply said. kUpdated
 // stands for "go on".
 NetworkRowResult Confirm(const std::string& address, const std::vector<std::uint8_t>& reply,
-                         const SequenceContext& context) {
+                         const SequenceContext& context, NetworkRowDetail& detail) {
+  // Rows on other threads wait: one question at a time, and the Warning dialog's
+  // "Don't display" state is read and set by one row at a time.
+  static std::mutex questions;
+  const std::lock_guard<std::mutex> lock(questions);
   bool given = false;
   const std::span<const std::uint8_t> id = DeviceIdOf(reply, given);
   if (given) {
@@ -123,16 +128,21 @@ NetworkRowResult Confirm(const std::string& address, const std::vector<std::uint
       std::vector<char> text(address.size() + 128);
       std::snprintf(text.data(), text.size(), msg::kPrinterNotFoundAt, address.c_str());
       context.prompt.Ask(msg::kErrorTitle, text.data(), model::Buttons::kOk);
+      detail.reason = "another model";
       return NetworkRowResult::kFailed;
     }
     if (context.prompt.Ask(msg::kWarningTitle, msg::kSendQuestion, model::Buttons::kOkCancel) ==
-        model::Answer::kCancel)
+        model::Answer::kCancel) {
+      detail.skipped = true;
       return NetworkRowResult::kDeclined;
+    }
     return NetworkRowResult::kUpdated;
   }
   const int answer = ConfirmWithoutDeviceId(context.warningUi, CWarningDlg::kModeNetwork, address);
-  if (answer == CWarningDlg::kNo)
+  if (answer == CWarningDlg::kNo) {
+    detail.skipped = true;
     return NetworkRowResult::kFailed;
+  }
   if (answer == CWarningDlg::kCancel)
     return NetworkRowResult::kCancelAll;
   return NetworkRowResult::kUpdated;
@@ -142,31 +152,47 @@ NetworkRowResult Confirm(const std::string& address, const std::vector<std::uint
 
 NetworkRowResult UpdateNetworkPrinter(const log::CDebugLog& log, const std::string& address,
                                       const SequenceContext& context,
-                                      const port::CNetworkWaits& waits) {
+                                      const port::CNetworkWaits& waits, NetworkRowDetail* detail) {
+  NetworkRowDetail unused;
+  NetworkRowDetail& why = detail != nullptr ? *detail : unused;
   // Checked before any traffic: a row that names no FTP server on an IPv4 host is
   // never queried nor uploaded to.
   const std::optional<port::CNetworkAddress> target = port::ParseNetworkAddress(address, waits);
-  if (!target)
+  if (!target) {
+    why.reason = "not a usable address";
     return NetworkRowResult::kFailed;
+  }
 
   std::vector<std::uint8_t> reply;
-  if (port::QueryDeviceId(*target, waits, reply) != port::QueryResult::kAnswered)
-    return NetworkRowResult::kFailed;
+  switch (port::QueryDeviceId(*target, waits, reply)) {
+    case port::QueryResult::kAnswered:
+      break;
+    case port::QueryResult::kStopped:
+      why.reason = "stopped";
+      return NetworkRowResult::kFailed;
+    case port::QueryResult::kSocketFailed:
+    case port::QueryResult::kConnectFailed:
+      why.reason = "cannot query the device ID";
+      return NetworkRowResult::kFailed;
+  }
   log.Output("Reply : %.*s\n", TextLength(reply), reinterpret_cast<const char*>(reply.data()));
 
-  if (const NetworkRowResult go = Confirm(address, reply, context);
+  if (const NetworkRowResult go = Confirm(address, reply, context, why);
       go != NetworkRowResult::kUpdated)
     return go;
 
   CTempFile file;
-  if (!file.WriteAndClose(CommandBytes(log, context.model)))
+  if (!file.WriteAndClose(CommandBytes(log, context.model))) {
+    why.reason = "cannot write the temporary file";
     return NetworkRowResult::kFailed;
+  }
 
   std::string error;
   switch (port::FtpUpload(*target, file.Path(), file.BaseName(), waits, error)) {
     case port::UploadResult::kUploaded:
       return NetworkRowResult::kUpdated;
     case port::UploadResult::kNoConnection:
+      why.reason = "cannot connect: " + error;
       if (!error.empty())
         context.prompt.Ask(msg::kErrorTitle, error, model::Buttons::kOk);
       return NetworkRowResult::kFailed;
@@ -174,6 +200,7 @@ NetworkRowResult UpdateNetworkPrinter(const log::CDebugLog& log, const std::stri
       break;
   }
   log.Output("Write Error\n");
+  why.reason = "upload failed";
   return NetworkRowResult::kFailed;
 }
 

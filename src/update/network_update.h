@@ -33,11 +33,23 @@ enum class NetworkRowResult {
   kCancelAll,  // Cancel in the Warning dialog: no further printer is updated
 };
 
+// Why a row was not updated, for a front end that reports each printer on its own.
+struct NetworkRowDetail {
+  // The user passed the printer over: Cancel at "Send data to printer?" or No in the
+  // Warning dialog.
+  bool skipped = false;
+  // A short account of a failure ("another model", "upload failed", ...).
+  std::string reason;
+};
+
 // Updates the printer at one address row, logging into `log`. The temporary file lives
-// in $TMPDIR (else /tmp) and is gone when this returns, whatever happened.
+// in $TMPDIR (else /tmp) and is gone when this returns, whatever happened. `detail`,
+// when given, gets why the row was not updated. Rows may run on several threads at
+// once; their questions are then asked one at a time.
 NetworkRowResult UpdateNetworkPrinter(const log::CDebugLog& log, const std::string& address,
                                       const SequenceContext& context,
-                                      const port::CNetworkWaits& waits);
+                                      const port::CNetworkWaits& waits,
+                                      NetworkRowDetail* detail = nullptr);
 
 // The whole update: 0 when `connection` is not "TCP/IP" (ignoring case) or there is no
 // address; else each row in order, then 1 when the last outcome that counts (Cancel at
