@@ -1,11 +1,11 @@
 #include "cli_commands.h"
 
-#include <signal.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "cli_network.h"
 #include "cli_prompt.h"
+#include "cli_signals.h"
 #include "cli_update_ui.h"
 #include "escape.h"
 #include "log/ascii.h"
@@ -264,34 +264,6 @@ int RunEdit(const EditOptions& options, std::FILE* out, std::FILE* err) {
 
 namespace {
 
-void OnStopSignal(int signal) {
-  port::RequestStop(signal);
-}
-
-// SIGINT and SIGTERM end a transfer cleanly for the life of the object: the port's
-// waits end, the port is released on the way out, and the run exits 128 + the signal.
-// No SA_RESTART, so a question waiting on the terminal ends too.
-class CStopSignals {
- public:
-  CStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &savedInt_);
-    sigaction(SIGTERM, &action, &savedTerm_);
-  }
-  ~CStopSignals() {
-    sigaction(SIGINT, &savedInt_, nullptr);
-    sigaction(SIGTERM, &savedTerm_, nullptr);
-  }
-  CStopSignals(const CStopSignals&) = delete;
-  CStopSignals& operator=(const CStopSignals&) = delete;
-
- private:
-  struct sigaction savedInt_ {};
-  struct sigaction savedTerm_ {};
-};
-
 int ExitStatus(int result) {
   switch (result) {
     case update::kFinished:
@@ -371,11 +343,13 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
 
 }  // namespace
 
-int RunSend(const TransferOptions& options, std::FILE* err) {
+int RunSend(const TransferOptions& options, std::FILE* out, std::FILE* err) {
   CModelFile file;
   CStatDataObj data;
   if (!LoadOrReport(file, data, options.file, err))
     return kExitFailed;
+  if (log::EqualsIgnoringCase(options.connection, update::kTcpIpName))
+    return RunSendNetwork(options, data, out, err);
   return RunTransfer(update::kModeUpdatePrinter, options, data, err);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli_commands.h"
+#include "log/ascii.h"
 #include "model/messages.h"
 #include "update/update_printer_dlg.h"
 
@@ -81,12 +82,19 @@ struct TransferArgs {
   std::string length = "8bit";
   std::string stop = "1-bit";
   CLI::Option* baudOption = nullptr;
+  // The TCP/IP options, which send alone has.
+  std::vector<CLI::Option*> networkOptions;
 
-  void Add(CLI::App* cmd) {
+  void Add(CLI::App* cmd, bool network = false) {
     cmd->add_option("FILE", options.file, kFileHelp)->required();
+    std::vector<std::string> connections{pelmora::update::kSerialName};
+    if (network)
+      connections.emplace_back(pelmora::update::kTcpIpName);
     cmd->add_option("--connection", options.connection, "connection to the printer")
-        ->transform(CLI::IsMember({pelmora::update::kSerialName}, CLI::ignore_case))
+        ->transform(CLI::IsMember(connections, CLI::ignore_case))
         ->capture_default_str();
+    if (network)
+      AddNetwork(cmd);
     std::vector<std::uint32_t> rates;
     rates.reserve(std::size(pelmora::update::kBaudList));
     for (const auto& entry : pelmora::update::kBaudList) rates.push_back(entry.number);
@@ -108,6 +116,38 @@ struct TransferArgs {
     cmd->add_flag("--yes", options.assumeYes,
                   "answer OK/Yes to every question (without it they are asked on the "
                   "terminal, or refused when there is none)");
+  }
+
+  void AddNetwork(CLI::App* cmd) {
+    networkOptions = {
+        cmd->add_option("--address", options.addresses,
+                        "TCP/IP: a printer's address, as a row of the known-printer list: "
+                        "IPv4 address, host name or ftp://HOST[:PORT] (repeatable)"),
+        cmd->add_option("--address-list", options.addressList,
+                        "TCP/IP: also every row of this known-printer list file "
+                        "(IPAddress.lst format), after the --address rows, in file order"),
+        cmd->add_option("--jobs", options.jobs,
+                        "TCP/IP: update up to N printers at once (more than 1 needs --yes)")
+            ->check(CLI::Range(1U, 256U))
+            ->capture_default_str(),
+        cmd->add_option("--wait", options.waitMs,
+                        "TCP/IP: milliseconds to wait for a printer's device ID reply")
+            ->check(CLI::Range(0U, 60000U))
+            ->capture_default_str(),
+    };
+  }
+
+  // The usage faults the parser cannot see; empty when there is none.
+  std::string UsageError() const {
+    const bool network =
+        pelmora::log::EqualsIgnoringCase(options.connection, pelmora::update::kTcpIpName);
+    for (const CLI::Option* option : networkOptions) {
+      if (!network && option->count() > 0)
+        return option->get_name() + " needs --connection TCP/IP";
+    }
+    if (network && options.jobs > 1 && !options.assumeYes)
+      return "--jobs above 1 needs --yes";
+    return {};
   }
 
   const TransferOptions& Finish() {
@@ -201,8 +241,12 @@ CLI::App* AddSend(CLI::App& app, TransferArgs& args) {
       "send",
       std::string("Send FILE's current image to the printer as Update Printer does: the "
                   "initialise command, one write command per known byte, the reset command.") +
-          kTransferExits);
-  args.Add(send);
+          kTransferExits +
+          " Over TCP/IP, one line per address in the order given on standard output: "
+          "ADDR<TAB>updated, ADDR<TAB>failed<TAB>REASON or ADDR<TAB>skipped; exit 0 when "
+          "every printer was updated, 1 when any was not, 3 when a question was cancelled "
+          "or could not be asked.");
+  args.Add(send, true);
   return send;
 }
 
@@ -263,8 +307,13 @@ int Run(int argc, char** argv) {
     return RunBin(file, outPath, stdout, stderr);
   if (edit->parsed())
     return RunEdit(editArgs.Finish(), stdout, stderr);
-  if (send->parsed())
-    return RunSend(sendArgs.Finish(), stderr);
+  if (send->parsed()) {
+    if (const std::string error = sendArgs.UsageError(); !error.empty()) {
+      std::fprintf(stderr, "pelmora-cli: %s (see --help)\n", error.c_str());
+      return kExitUsage;
+    }
+    return RunSend(sendArgs.Finish(), stdout, stderr);
+  }
   if (get->parsed()) {
     getSave.Finish(getArgs.options);
     return RunGet(getArgs.Finish(), stdout, stderr);
