@@ -15,15 +15,19 @@ using pelmora::sim::CSimProcess;
 const std::string kTl450 = (kSourceDir / "examples/model/tl450.cfg").string();
 const std::string kTk30 = (kSourceDir / "examples/model/tk30.cfg").string();
 
-// Printers of TL-450 at .72 and .73 (with dumps), a silent one at .74 and a TK-30 at .75;
-// each process has its own FTP server. Their rows are ftp://ADDR:PORT.
+// Printers of TL-450 at .72 and .73 (with dumps), a silent one at .74 and a TK-30 at .75,
+// in a 127.0.N block of each test's own (the device ID port is the same for all, and the
+// tests may run at once); each process has its own FTP server. Their rows are
+// ftp://ADDR:PORT.
 class CliNetwork : public testing::Test {
  protected:
-  void SetUp() override {
-    Start({kTl450, "--network", "127.0.0.72", "--network", "127.0.0.73", "--dump",
-           (tmp_ / "p-%a.txt")});
-    Start({kTl450, "--network", "127.0.0.74", "--no-device-id"});
-    Start({kTk30, "--network", "127.0.0.75"});
+  void StartPrinters(int block) {
+    const std::string net = "127.0." + std::to_string(block) + ".";
+    dumpName_ = "p-" + net + "7";
+    Start(
+        {kTl450, "--network", net + "72", "--network", net + "73", "--dump", (tmp_ / "p-%a.txt")});
+    Start({kTl450, "--network", net + "74", "--no-device-id"});
+    Start({kTk30, "--network", net + "75"});
   }
   void Start(std::vector<std::string> args) {
     args.insert(args.end(), {"--ftp-port", "0"});
@@ -46,29 +50,33 @@ class CliNetwork : public testing::Test {
     args.insert(args.begin(), {"send", kTl450, "--connection", "TCP/IP", "--wait", "300"});
     return RunCli(args, {"PELMORA_SETTINGS=" + (tmp_ / "none.conf"), "TMPDIR=" + tmp_.Path()});
   }
-  bool Updated(const std::string& address) {
+  // Whether the printer at .7`last` has memory that is no longer all zero.
+  bool Updated(char last) {
     std::vector<std::uint8_t> memory;
     std::string error;
-    EXPECT_TRUE(sims_[0]->Dump(tmp_ / ("p-" + address + ".txt"), memory, error)) << error;
+    EXPECT_TRUE(sims_[0]->Dump(tmp_ / (dumpName_ + last + ".txt"), memory, error)) << error;
     return std::any_of(memory.begin(), memory.end(), [](std::uint8_t b) { return b != 0; });
   }
 
   pelmora::test::TempDir tmp_;
   std::vector<std::unique_ptr<CSimProcess>> sims_;
+  std::string dumpName_;
   std::vector<std::string> rows_;  // .72, .73, .74 (silent), .75 (TK-30)
 };
 
 TEST_F(CliNetwork, UpdatesTwoPrinters) {
+  ASSERT_NO_FATAL_FAILURE(StartPrinters(11));
   const RunResult r = Send({"--address", rows_[0], "--address", rows_[1], "--yes"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, rows_[0] + "\tupdated\n" + rows_[1] + "\tupdated\n");
-  EXPECT_TRUE(Updated("127.0.0.72"));
-  EXPECT_TRUE(Updated("127.0.0.73"));
+  EXPECT_TRUE(Updated('2'));
+  EXPECT_TRUE(Updated('3'));
   for (const auto& entry : fs::directory_iterator(tmp_.Path()))
     EXPECT_NE(entry.path().filename().string().rfind("~Sd", 0), 0U) << entry.path();
 }
 
 TEST_F(CliNetwork, ReportsEveryRowInTheOrderGivenWhateverRunsFirst) {
+  ASSERT_NO_FATAL_FAILURE(StartPrinters(12));
   // The list's rows come after the --address ones, in file order.
   WriteFile(tmp_ / "IPAddress.lst", "\"10.1\",\"\"\r\n\"" + rows_[2] + "\",\"silent\"\r\n\"" +
                                         rows_[3] + "\",\"\"\r\n\"" + rows_[1] + "\",\"\"\r\n");
@@ -82,6 +90,7 @@ TEST_F(CliNetwork, ReportsEveryRowInTheOrderGivenWhateverRunsFirst) {
 }
 
 TEST_F(CliNetwork, QuestionsThatCannotBeAskedCancelAndUsageFaults) {
+  ASSERT_NO_FATAL_FAILURE(StartPrinters(13));
   const struct {
     std::vector<std::string> args;
     int exitCode;
