@@ -43,7 +43,7 @@ CProgressDlgView::CProgressDlgView(std::uint32_t upperBound, QWidget* owner, Kin
   }
   ShowPos();
   show();
-  MaybeGrab(this, "progress");
+  MaybeGrab(this, network ? "progress_network" : "progress");
 }
 
 void CProgressDlgView::ShowPos() {
