@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <string>
 #include <utility>
 
 namespace pelmora::app {
@@ -23,6 +24,9 @@ class COperationRunner::CProgress : public update::IProgress {
   }
   void Close() override {
     runner_.Post([window = window_] { window->Close(); });
+  }
+  void SetPrinterLine(std::string_view line) override {
+    runner_.Post([window = window_, text = std::string(line)] { window->SetPrinterLine(text); });
   }
 
  private:
@@ -56,11 +60,21 @@ int COperationRunner::CUi::RunWarningDlg(update::CWarningDlg& dlg) {
 }
 
 std::unique_ptr<update::IProgress> COperationRunner::CUi::OpenProgress(std::uint32_t upperBound) {
+  return Open([&] { return target_.OpenProgress(upperBound); });
+}
+
+std::unique_ptr<update::IProgress> COperationRunner::CUi::OpenNetworkProgress(
+    std::uint32_t upperBound) {
+  return Open([&] { return target_.OpenNetworkProgress(upperBound); });
+}
+
+std::unique_ptr<update::IProgress> COperationRunner::CUi::Open(
+    const std::function<std::unique_ptr<update::IProgress>()>& open) {
   if (runner_.OnWindowThread())
-    return target_.OpenProgress(upperBound);
+    return open();
   // The window is a widget: it has to be made on the window thread.
   std::unique_ptr<update::IProgress> window;
-  runner_.Call([&] { window = target_.OpenProgress(upperBound); });
+  runner_.Call([&] { window = open(); });
   return std::make_unique<CProgress>(runner_, window.release());
 }
 

@@ -63,8 +63,13 @@ class COperationRunner : public QObject {
     int RunIPAddressListDlg(update::CIPAddressListDlg& dlg) override;
     int RunWarningDlg(update::CWarningDlg& dlg) override;
     std::unique_ptr<update::IProgress> OpenProgress(std::uint32_t upperBound) override;
+    std::unique_ptr<update::IProgress> OpenNetworkProgress(std::uint32_t upperBound) override;
 
    private:
+    // Opens a window through `open` on the window thread.
+    std::unique_ptr<update::IProgress> Open(
+        const std::function<std::unique_ptr<update::IProgress>()>& open);
+
     COperationRunner& runner_;
     update::IUpdatePrinterUi& target_;
   };

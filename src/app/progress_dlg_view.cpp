@@ -2,36 +2,48 @@
 
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QProgressBar>
 
 #include "app/screenshot.h"
 
 namespace pelmora::app {
 
-CProgressDlgView::CProgressDlgView(std::uint32_t upperBound, QWidget* owner)
+CProgressDlgView::CProgressDlgView(std::uint32_t upperBound, QWidget* owner, Kind kind)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       logic_(upperBound) {
-  setWindowTitle(QString::fromUtf8(update::CProgressDlg::kTitle));
+  const bool network = kind == Kind::kNetworkUpdate;
+  setWindowTitle(
+      QString::fromUtf8(network ? update::msg::kUpdatePrinterTitle : update::CProgressDlg::kTitle));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(14, 14, 14, 14);
+  if (network) {
+    printer_ = new QLabel(this);
+    printer_->setObjectName(QStringLiteral("printer"));
+    printer_->setTextFormat(Qt::PlainText);
+    layout->addWidget(printer_);
+  }
   bar_ = new QProgressBar(this);
   bar_->setObjectName(QStringLiteral("progress"));
   bar_->setTextVisible(false);
   bar_->setRange(logic_.Lower(), logic_.Upper());
   bar_->setMinimumWidth(fontMetrics().averageCharWidth() * 36);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(14, 14, 14, 14);
   layout->addWidget(bar_);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  logic_.OnInitDialog();
+  // A printer's update takes as long as the printer makes it: no time-driven advance.
+  if (!network) {
+    logic_.OnInitDialog();
+    timer_.setInterval(update::CProgressDlg::kTimerPeriodMs);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      logic_.OnTimer();
+      ShowPos();
+    });
+    timer_.start();
+  }
   ShowPos();
-  timer_.setInterval(update::CProgressDlg::kTimerPeriodMs);
-  connect(&timer_, &QTimer::timeout, this, [this] {
-    logic_.OnTimer();
-    ShowPos();
-  });
-  timer_.start();
   show();
-  MaybeGrab(this, "progress");
+  MaybeGrab(this, network ? "progress_network" : "progress");
 }
 
 void CProgressDlgView::ShowPos() {
@@ -42,6 +54,11 @@ void CProgressDlgView::ShowPos() {
 void CProgressDlgView::SetPos(int pos) {
   logic_.SetPos(pos);
   ShowPos();
+}
+
+void CProgressDlgView::SetPrinterLine(std::string_view line) {
+  if (printer_ != nullptr)
+    printer_->setText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
 }
 
 void CProgressDlgView::Close() {

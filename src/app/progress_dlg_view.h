@@ -6,20 +6,26 @@
 
 #include "update/progress_dlg.h"
 
+class QLabel;
 class QProgressBar;
 
 namespace pelmora::app {
 
 // A modeless window titled "Get Printer Setting" with one bar and no close box;
 // shown on construction, it goes away only through Close or destruction. Neither
-// Escape nor the window manager's close request ends it. UI thread only.
+// Escape nor the window manager's close request ends it. The network update's kind is
+// titled "Update Printer", names the printer above the bar and has no timer: its bar
+// moves only by SetPos. UI thread only.
 class CProgressDlgView : public QDialog, public update::IProgress {
   Q_OBJECT
  public:
-  CProgressDlgView(std::uint32_t upperBound, QWidget* owner);
+  enum class Kind { kReadBack, kNetworkUpdate };
+
+  CProgressDlgView(std::uint32_t upperBound, QWidget* owner, Kind kind = Kind::kReadBack);
 
   void SetPos(int pos) override;
   void Close() override;
+  void SetPrinterLine(std::string_view line) override;
 
   const update::CProgressDlg& Logic() const { return logic_; }
 
@@ -32,6 +38,7 @@ class CProgressDlgView : public QDialog, public update::IProgress {
   void ShowPos();
 
   update::CProgressDlg logic_;
+  QLabel* printer_ = nullptr;
   QProgressBar* bar_;
   QTimer timer_;
 };

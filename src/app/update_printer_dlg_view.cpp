@@ -68,6 +68,12 @@ std::unique_ptr<update::IProgress> CQtUpdatePrinterUi::OpenProgress(std::uint32_
   return CQtProgressUi(owner_).OpenProgress(upperBound);
 }
 
+std::unique_ptr<update::IProgress> CQtUpdatePrinterUi::OpenNetworkProgress(
+    std::uint32_t upperBound) {
+  return std::make_unique<CProgressDlgView>(upperBound, owner_,
+                                            CProgressDlgView::Kind::kNetworkUpdate);
+}
+
 CUpdatePrinterDlgView::CUpdatePrinterDlgView(QWidget* parent, UpdatePrinterViewOptions options)
     : QDialog(parent),
       runner_(options.prompt ? *options.prompt : qtPrompt_, options.ui ? *options.ui : qtUi_),

@@ -29,6 +29,7 @@ class CQtUpdatePrinterUi : public update::IUpdatePrinterUi {
   int RunIPAddressListDlg(update::CIPAddressListDlg& dlg) override;
   int RunWarningDlg(update::CWarningDlg& dlg) override;
   std::unique_ptr<update::IProgress> OpenProgress(std::uint32_t upperBound) override;
+  std::unique_ptr<update::IProgress> OpenNetworkProgress(std::uint32_t upperBound) override;
 
  private:
   QWidget* owner_;

@@ -205,15 +205,19 @@ NetworkRowResult UpdateNetworkPrinter(const log::CDebugLog& log, const std::stri
 }
 
 int RunNetworkUpdate(std::string_view connection, std::span<const std::string> addresses,
-                     const SequenceContext& context, const port::CNetworkWaits& waits) {
+                     const SequenceContext& context, const port::CNetworkWaits& waits,
+                     const NetworkRowObserver& onRow) {
   const log::CDebugLog log(kNetworkUpdateScope);
   if (!log::EqualsIgnoringCase(connection, kTcpIpName) || addresses.empty())
     return kFailed;
   bool updated = false;
-  for (const std::string& address : addresses) {
+  for (std::size_t index = 0; index < addresses.size(); ++index) {
+    const std::string& address = addresses[index];
     // A front end asked to end the run (a signal): no further printer is started.
     if (port::StopSignal() != 0)
       return kCancelled;
+    if (onRow)
+      onRow(index, address);
     switch (UpdateNetworkPrinter(log, address, context, waits)) {
       case NetworkRowResult::kUpdated:
         updated = true;

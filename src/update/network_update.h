@@ -5,6 +5,8 @@
 // IWarningUi) and blocks for the query's wait and the transfer of every printer.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,11 +53,16 @@ NetworkRowResult UpdateNetworkPrinter(const log::CDebugLog& log, const std::stri
                                       const port::CNetworkWaits& waits,
                                       NetworkRowDetail* detail = nullptr);
 
+// Told of each row as its update begins: its position among the rows and its text.
+using NetworkRowObserver = std::function<void(std::size_t index, const std::string& address)>;
+
 // The whole update: 0 when `connection` is not "TCP/IP" (ignoring case) or there is no
 // address; else each row in order, then 1 when the last outcome that counts (Cancel at
 // "Send data to printer?" leaves the one before it) was an upload, 2 when it was not or
-// the user cancelled in the Warning dialog.
+// the user cancelled in the Warning dialog. `onRow`, when given, is called before each
+// row on the calling thread.
 int RunNetworkUpdate(std::string_view connection, std::span<const std::string> addresses,
-                     const SequenceContext& context, const port::CNetworkWaits& waits);
+                     const SequenceContext& context, const port::CNetworkWaits& waits,
+                     const NetworkRowObserver& onRow = {});
 
 }  // namespace pelmora::update

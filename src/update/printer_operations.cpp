@@ -1,7 +1,10 @@
 // The printer operations behind the dispatch. Serial runs the shared sequences over
 // CSerial and TCP/IP the network update; the parallel and USB ports cannot be opened
 // yet, so those find no printer.
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "log/debug_log.h"
@@ -14,6 +17,9 @@
 namespace pelmora::update {
 
 namespace {
+
+// What the network update's progress window shows before the printer's address.
+constexpr std::string_view kProgressPrinterLine = "IP Address : ";
 
 // Opens the operation's log scope and reports the failure of a connection that cannot
 // be opened.
@@ -47,7 +53,23 @@ int CUpdatePrinterDlg::SendDataNetwork(std::string_view connection) {
   std::vector<std::string> addresses;
   addresses.reserve(Rows().size());
   for (const CIPAddressEntry& row : Rows()) addresses.push_back(row.ipAddress);
-  return RunNetworkUpdate(connection, addresses, {*Model(), Prompt(), Ui(), Ui()}, NetworkWaits());
+  if (addresses.empty())
+    return RunNetworkUpdate(connection, addresses, {*Model(), Prompt(), Ui(), Ui()},
+                            NetworkWaits());
+  // One step a printer: the bar is empty while the first one is updated and full at the
+  // end, after the last.
+  const std::size_t end = std::min<std::size_t>(addresses.size() + 1, 0xFFFF);
+  const std::unique_ptr<IProgress> progress =
+      Ui().OpenNetworkProgress(static_cast<std::uint32_t>(end));
+  const int result = RunNetworkUpdate(
+      connection, addresses, {*Model(), Prompt(), Ui(), Ui()}, NetworkWaits(),
+      [&progress](std::size_t index, const std::string& address) {
+        progress->SetPrinterLine(std::string(kProgressPrinterLine) + address);
+        progress->SetPos(static_cast<int>(std::min<std::size_t>(index + 1, 0xFFFF)));
+      });
+  progress->SetPos(static_cast<int>(end));
+  progress->Close();
+  return result;
 }
 
 int CUpdatePrinterDlg::GetDataParallel(std::string_view /*connection*/) {

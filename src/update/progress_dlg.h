@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "update/messages.h"
 
@@ -17,6 +18,8 @@ class IProgress {
   virtual void SetPos(int pos) = 0;
   // Stops the window's own advance and hides it.
   virtual void Close() = 0;
+  // Sets the line that names the printer being updated; a window without one ignores it.
+  virtual void SetPrinterLine(std::string_view /*line*/) {}
 };
 
 // Opens progress windows over the Update Printer dialog.
@@ -25,6 +28,12 @@ class IProgressUi {
   virtual ~IProgressUi() = default;
   // Creates and shows a progress window whose bar runs up to `upperBound`.
   virtual std::unique_ptr<IProgress> OpenProgress(std::uint32_t upperBound) = 0;
+  // The network update's window: titled "Update Printer", with a line naming the
+  // printer, and a bar that moves only by SetPos (one step a printer). Without one of
+  // its own, a ui shows the read-back's window.
+  virtual std::unique_ptr<IProgress> OpenNetworkProgress(std::uint32_t upperBound) {
+    return OpenProgress(upperBound);
+  }
 };
 
 // The bar's state: a range from 1 to the upper bound taken as 16 bits, so an image

@@ -6,15 +6,20 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,6 +57,7 @@ class Ticker {
 
 using pelmora::test::ImageByte;
 using pelmora::test::kTs5;
+using pelmora::test::SimPeer;
 using pelmora::test::SimPrinter;
 using pelmora::test::WhenModal;
 
@@ -90,6 +96,7 @@ class UpdateWorkerTest : public QObject {
   }
   void cleanup() {
     update::SetSerialWaits({});
+    update::SetNetworkWaits({});
     delete scope_;
     update::NoWarningFlag() = false;
   }
@@ -159,6 +166,100 @@ class UpdateWorkerTest : public QObject {
     QVERIFY(view.findChild<app::CProgressDlgView*>() == nullptr);
   }
 
+  void networkUpdateNamesEachPrinterWhileTheWindowThreadAnswers() {
+    // A silent printer, then one that answers, both simulated on loopback: the
+    // progress window names each while the operation waits on it, the Warning dialog
+    // and the question come up on the window thread, and both printers are updated.
+    // TS-5 offered on the network too.
+    std::ifstream in(kTs5);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string serialOnly = "Interface = \"Serial\", \"USB\"";
+    QVERIFY(text.find(serialOnly) != std::string::npos);
+    text.replace(text.find(serialOnly), serialOnly.size(), "Interface = \"Serial\", \"TCP/IP\"");
+    const std::string model = (dir_.path() + QStringLiteral("/ts5_network.cfg")).toStdString();
+    std::ofstream(model) << text;
+    SimPeer answering({"--network", "127.0.0.2", "--udp-port", "0", "--ftp-port", "0"}, model);
+    QVERIFY2(answering.Started(), answering.Error().c_str());
+    std::string address;
+    std::string udp;
+    std::string ftp;
+    std::istringstream(answering.Device()) >> address >> udp >> ftp;
+    udp = udp.substr(4);
+    SimPeer silent(
+        {"--network", "127.0.0.3", "--udp-port", udp, "--ftp-port", "0", "--no-device-id"}, kTs5);
+    QVERIFY2(silent.Started(), silent.Error().c_str());
+    std::string silentFtp;
+    std::istringstream(silent.Device()) >> address >> address >> silentFtp;
+    port::CNetworkWaits waits;
+    waits.deviceIdWaitMs = 300;
+    waits.deviceIdPort = static_cast<std::uint16_t>(std::stoi(udp));
+    waits.ftpConnectTimeoutMs = 2000;
+    update::SetNetworkWaits(waits);
+    const std::string rows[] = {"ftp://127.0.0.3:" + silentFtp.substr(4),
+                                "ftp://127.0.0.2:" + ftp.substr(4)};
+
+    model::CStatDataObj data;
+    QCOMPARE(model::CModelFile().Load(data, model), 1);
+    const std::uint8_t mode = 0x5A;
+    data.WriteBytes(0x20, std::span<const std::uint8_t>(&mode, 1), 0);
+    app::CUpdatePrinterDlgView view(nullptr, Options());
+    // The printer the progress window names, "-" when there is none.
+    const auto named = [&view] {
+      auto* progress = view.findChild<app::CProgressDlgView*>();
+      return progress == nullptr || !progress->isVisible()
+                 ? QStringLiteral("-")
+                 : progress->findChild<QLabel*>(QStringLiteral("printer"))->text();
+    };
+    QString namedWhileWaiting;
+    std::vector<int> steps;
+    QStringList titles;
+    bool controlsEnabled = false;
+    Ticker sampler(10, [&] {
+      auto* progress = view.findChild<app::CProgressDlgView*>();
+      if (!view.IsBusy() || progress == nullptr || !progress->isVisible())
+        return;
+      controlsEnabled = controlsEnabled || view.findChild<QPushButton*>("update")->isEnabled();
+      titles.removeAll(progress->windowTitle());
+      titles << progress->windowTitle();
+      if (QApplication::activeModalWidget() == &view && namedWhileWaiting.isEmpty())
+        namedWhileWaiting = named();
+      steps.push_back(progress->findChild<QProgressBar*>()->value());
+    });
+    const int result = Run(view, update::kModeUpdatePrinter, data, [&] {
+      Choose(view, QStringLiteral("TCP/IP"));
+      for (const std::string& row : rows) {
+        view.Logic().SetIPAddressText(row);
+        view.Logic().SetDescriptionText("simulated");
+        view.Logic().OnAdd();
+      }
+      WhenModal<app::CWarningDlgView>(scope_, [&](app::CWarningDlgView* warning) {
+        seen_ << warning->windowTitle() + " / " + named();
+        WhenModal<QMessageBox>(scope_, [&](QMessageBox* box) {
+          seen_ << box->text() + " / " + named();
+          box->button(QMessageBox::Ok)->click();
+        });
+        warning->findChild<QPushButton*>(QStringLiteral("yes"))->click();
+      });
+      view.findChild<QPushButton*>(QStringLiteral("update"))->click();
+    });
+    QCOMPARE(result, 1);
+    const QString first = QString::fromStdString("IP Address : " + rows[0]);
+    QCOMPARE(
+        seen_,
+        (QStringList{"Warning / " + first,
+                     QString::fromStdString("Send data to printer? / IP Address : " + rows[1])}));
+    // The silent printer's wait: the window named it before its Warning came up.
+    QCOMPARE(namedWhileWaiting, first);
+    QCOMPARE(titles, QStringList{QStringLiteral("Update Printer")});
+    QVERIFY(std::is_sorted(steps.begin(), steps.end()));
+    QVERIFY(!controlsEnabled);
+    for (SimPeer* printer : {&silent, &answering}) {
+      std::vector<std::uint8_t> memory;
+      QVERIFY2(printer->Memory(memory), printer->Error().c_str());
+      QCOMPARE(memory.at(0x20), mode);
+    }
+  }
+
   void questionsAndWarningFromTheOperationThread() {
     // A printer without a device ID: the Warning dialog comes up on the window thread
     // and its answer goes back; No cancels, the dialog stays open with the controls
@@ -197,13 +298,15 @@ class UpdateWorkerTest : public QObject {
   }
 
  private:
-  void ChooseSerial(app::CUpdatePrinterDlgView& view) {
+  void ChooseSerial(app::CUpdatePrinterDlgView& view) { Choose(view, QStringLiteral("Serial")); }
+
+  void Choose(app::CUpdatePrinterDlgView& view, const QString& connection) {
     auto* combo = view.findChild<QComboBox*>(QStringLiteral("connection"));
-    const int serial = combo->findText(QStringLiteral("Serial"));
-    QVERIFY(serial >= 0);
+    const int index = combo->findText(connection);
+    QVERIFY(index >= 0);
     // Keys, so that the combo box reports the choice as the user's.
-    while (combo->currentIndex() < serial) QTest::keyClick(combo, Qt::Key_Down);
-    while (combo->currentIndex() > serial) QTest::keyClick(combo, Qt::Key_Up);
+    while (combo->currentIndex() < index) QTest::keyClick(combo, Qt::Key_Down);
+    while (combo->currentIndex() > index) QTest::keyClick(combo, Qt::Key_Up);
   }
 
   // Chooses "Serial", presses Update (Get) and answers the question with `answer`.
