@@ -5,7 +5,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "child_process.h"
 
 namespace pelmora::sim {
 
@@ -139,46 +140,11 @@ bool CNetRunner::Open(std::uint16_t udpPort, std::uint16_t ftpPort, const std::s
 }
 
 bool CNetRunner::StartServer(std::uint16_t ftpPort, const std::string& script, std::string& error) {
-  // Everything the child needs is prepared before fork: after it, only
-  // async-signal-safe calls.
-  std::vector<std::string> storage = {kPython, script, std::to_string(ftpPort)};
+  std::vector<std::string> argv = {kPython, script, std::to_string(ftpPort)};
   for (const CPrinter& printer : printers_) {
-    storage.push_back(printer.address + "=" + printer.folder);
+    argv.push_back(printer.address + "=" + printer.folder);
   }
-  std::vector<char*> argv;
-  argv.reserve(storage.size() + 1);
-  for (std::string& arg : storage) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  int output[2];
-  if (pipe2(output, O_CLOEXEC) != 0) {
-    error = ErrnoText("pipe");
-    return false;
-  }
-  const pid_t parent = getpid();
-  server_ = fork();
-  if (server_ == 0) {
-    // The server must not outlive the printers, however they end.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) {
-      _exit(127);
-    }
-    const int null = ::open("/dev/null", O_RDONLY);
-    if (null >= 0) {
-      dup2(null, STDIN_FILENO);
-    }
-    dup2(output[1], STDOUT_FILENO);
-    execv(kPython, argv.data());
-    _exit(127);
-  }
-  ::close(output[1]);
-  serverOut_ = output[0];
-  if (server_ < 0) {
-    error = ErrnoText("fork");
-    return false;
-  }
-  return true;
+  return SpawnWithOutputPipe(argv, server_, serverOut_, error);
 }
 
 bool CNetRunner::AwaitServer(std::string& error) {

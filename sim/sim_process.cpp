@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include <iterator>
 #include <thread>
 
+#include "child_process.h"
 #include "fake_printer.h"
 
 namespace pelmora::sim {
@@ -33,48 +33,14 @@ CSimProcess::~CSimProcess() {
 bool CSimProcess::Start(const std::string& program, const std::vector<std::string>& args,
                         std::string& error) {
   Stop();
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-    error = std::string("pipe: ") + std::strerror(errno);
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  pid_t pid = -1;
+  int output = -1;
+  if (!SpawnWithOutputPipe(argv, pid, output, error))
     return false;
-  }
-  // Everything the child needs is prepared before fork: after it, only
-  // async-signal-safe calls.
-  std::vector<std::string> storage;
-  storage.push_back(program);
-  storage.insert(storage.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  argv.reserve(storage.size() + 1);
-  for (std::string& arg : storage) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  const pid_t parent = getpid();
-
-  const pid_t pid = fork();
-  if (pid < 0) {
-    error = std::string("fork: ") + std::strerror(errno);
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    return false;
-  }
-  if (pid == 0) {
-    // A test that dies must not leave printers behind.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) {
-      _exit(127);
-    }
-    const int null = ::open("/dev/null", O_RDONLY);
-    if (null >= 0) {
-      dup2(null, STDIN_FILENO);
-    }
-    dup2(pipeFds[1], STDOUT_FILENO);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  ::close(pipeFds[1]);
   pid_ = pid;
-  output_ = pipeFds[0];
+  output_ = output;
 
   // The first line of the child's output is the terminal's path.
   std::string line;
