@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include "app/qt_text.h"
 #include "app/screenshot.h"
 
 namespace pelmora::app {
@@ -43,7 +44,9 @@ CProgressDlgView::CProgressDlgView(std::uint32_t upperBound, QWidget* owner, Kin
   }
   ShowPos();
   show();
-  MaybeGrab(this, network ? "progress_network" : "progress");
+  // The network window is grabbed once it names its first printer.
+  if (!network)
+    MaybeGrab(this, "progress");
 }
 
 void CProgressDlgView::ShowPos() {
@@ -57,8 +60,12 @@ void CProgressDlgView::SetPos(int pos) {
 }
 
 void CProgressDlgView::SetPrinterLine(std::string_view line) {
-  if (printer_ != nullptr)
-    printer_->setText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+  if (printer_ == nullptr)
+    return;
+  const bool first = printer_->text().isEmpty();
+  printer_->setText(ToQString(line));
+  if (first)
+    MaybeGrab(this, "progress_network");
 }
 
 void CProgressDlgView::Close() {
