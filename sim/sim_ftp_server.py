@@ -73,8 +73,8 @@ def main(argv):
     config_logging(level=logging.WARNING)
     ioloop = IOLoop()
     ports = []
-    for index, spec in enumerate(argv[2:]):
-        address, folder = spec.split("=", 1)
+    for index, printer in enumerate(argv[2:]):
+        address, folder = printer.split("=", 1)
         authorizer = DummyAuthorizer()
         authorizer.add_anonymous(folder, perm="elradfmw")
         handler = type("UploadHandler%d" % index, (UploadHandler,),
