@@ -19,6 +19,7 @@
 #include <iterator>
 
 #include "child_process.h"
+#include "wake.h"
 
 namespace pelmora::sim {
 
@@ -204,19 +205,11 @@ std::string CNetRunner::Endpoint(std::size_t index) const {
 }
 
 void CNetRunner::RequestStop() {
-  stopRequested_.store(true);
-  if (wakeWrite_ >= 0) {
-    const char byte = 's';
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
-  }
+  RaiseAndWake(stopRequested_, wakeWrite_, 's');
 }
 
 void CNetRunner::RequestDump() {
-  dumpRequested_.store(true);
-  if (wakeWrite_ >= 0) {
-    const char byte = 'd';
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
-  }
+  RaiseAndWake(dumpRequested_, wakeWrite_, 'd');
 }
 
 void CNetRunner::TakeRequest(std::size_t index) {

@@ -14,6 +14,8 @@
 #include <optional>
 #include <vector>
 
+#include "wake.h"
+
 namespace pelmora::sim {
 
 namespace {
@@ -165,19 +167,11 @@ bool CPtyRunner::Open(std::string& error, const std::string& linkPath) {
 }
 
 void CPtyRunner::RequestStop() {
-  stopRequested_.store(true);
-  if (wakeWrite_ >= 0) {
-    const char byte = 's';
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
-  }
+  RaiseAndWake(stopRequested_, wakeWrite_, 's');
 }
 
 void CPtyRunner::RequestDump() {
-  dumpRequested_.store(true);
-  if (wakeWrite_ >= 0) {
-    const char byte = 'd';
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite_, &byte, 1);
-  }
+  RaiseAndWake(dumpRequested_, wakeWrite_, 'd');
 }
 
 void CPtyRunner::Start() {
