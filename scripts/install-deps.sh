@@ -24,6 +24,8 @@ PACKAGES=(
   locales
   libcurl4-openssl-dev # the FTP upload to network printers
   python3-pyftpdlib # the FTP server of the tests and of the simulated network printers (run by /usr/bin/python3)
+  libusb-1.0-0-dev # the USB connection
+  umockdev libumockdev-dev # emulated USB and parallel printers, for the tests and the simulator
 )
 
 TEST_LOCALE=de_DE.UTF-8
