@@ -112,7 +112,8 @@ void CFakePrinter::Execute(const CCommand& command, std::vector<Answer>& answers
       break;
     case CommandKind::kWrite:
       ++counters_.writes;
-      memory_[command.address] = command.data;
+      if (options_.ignoreWriteAt != command.address)
+        memory_[command.address] = command.data;
       break;
     case CommandKind::kRead:
       ++counters_.reads;

@@ -26,6 +26,8 @@ struct CSimOptions {
   bool answerReads = true;     // false: read commands get no answer
   // A read of this address gets a reply whose data digits are not hexadecimal.
   std::optional<std::uint16_t> badReplyAt;
+  // A write of this address is taken but not stored, as a read-only setting would be.
+  std::optional<std::uint16_t> ignoreWriteAt;
   // Every answer leaves this much later than its request (answers keep their order).
   std::chrono::milliseconds replyDelay{0};
 };

@@ -48,9 +48,9 @@ bool TakeFlag(const std::string& arg, CSimCommandLine& out) {
 }
 
 bool TakesValue(std::string_view arg) {
-  static constexpr std::string_view kOptions[] = {"--device-id", "--bad-reply-at", "--slow-reply",
-                                                  "--memory",    "--dump",         "--link",
-                                                  "--network",   "--ftp-port",     "--udp-port"};
+  static constexpr std::string_view kOptions[] = {
+      "--device-id", "--bad-reply-at", "--ignore-write-at", "--slow-reply", "--memory",
+      "--dump",      "--link",         "--network",         "--ftp-port",   "--udp-port"};
   return std::find(std::begin(kOptions), std::end(kOptions), arg) != std::end(kOptions);
 }
 
@@ -105,13 +105,13 @@ bool TakePort(const std::string& arg, const std::string& text, std::uint16_t& po
 // the option does not take it.
 bool TakeValue(const std::string& arg, const std::string& text, CSimCommandLine& out,
                std::string& error) {
-  if (arg == "--bad-reply-at") {
+  if (arg == "--bad-reply-at" || arg == "--ignore-write-at") {
     std::uint16_t address = 0;
     if (!ParseNumber(text, 16, address)) {
-      error = "--bad-reply-at takes a hexadecimal address from 0 to FFFF, not " + text;
+      error = arg + " takes a hexadecimal address from 0 to FFFF, not " + text;
       return false;
     }
-    out.options.badReplyAt = address;
+    (arg == "--bad-reply-at" ? out.options.badReplyAt : out.options.ignoreWriteAt) = address;
   } else if (arg == "--slow-reply") {
     std::uint32_t ms = 0;
     if (!ParseNumber(text, 10, ms)) {
@@ -193,6 +193,7 @@ std::string SimUsage() {
          "  --no-device-id      never answer the device ID request (by UDP: stay silent)\n"
          "  --no-reply          never answer read commands\n"
          "  --bad-reply-at ADDR answer a read of ADDR (hex) with a malformed reply\n"
+         "  --ignore-write-at ADDR  take writes of ADDR (hex) without storing them\n"
          "  --slow-reply MS     send every answer MS milliseconds late\n"
          "  --init-from-model   start with the file's saved (or factory) data in memory;\n"
          "                      without it the memory starts as zeros\n"
