@@ -341,6 +341,87 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
   return ExitStatus(result);
 }
 
+// Writes one line per item whose text differs between `sent` and `read` (two loads of
+// the same file, so their items match one for one): PAGE, NAME, SENT and READ. Returns
+// how many differ.
+std::size_t ReportItemDifferences(const CStatDataObj& sent, const CStatDataObj& read,
+                                  std::string& text) {
+  std::size_t differing = 0;
+  for (const model::Page page : {model::kBasicPage, model::kAdvancedPage}) {
+    const auto& sentItems = sent.Items(page);
+    const auto& readItems = read.Items(page);
+    for (std::size_t i = 0; i < sentItems.size() && i < readItems.size(); ++i) {
+      const std::string expected = model::GetItemText(sent, sentItems[i]);
+      const std::string actual = model::GetItemText(read, readItems[i]);
+      if (expected == actual)
+        continue;
+      ++differing;
+      text += page == model::kBasicPage ? "Basic\t" : "Advanced\t";
+      AppendEscaped(text, sentItems[i].name);
+      text += '\t';
+      AppendEscaped(text, expected);
+      text += '\t';
+      AppendEscaped(text, actual);
+      text += '\n';
+    }
+  }
+  return differing;
+}
+
+// The known bytes of the current image that differ, for a difference no item shows
+// (a byte behind no item): "0xAAAA: sent HH, read HH" lines.
+std::size_t ReportByteDifferences(const CStatDataObj& sent, const CStatDataObj& read,
+                                  std::string& text) {
+  std::size_t differing = 0;
+  for (std::uint32_t address = sent.GetFirstAddress(); address <= 0xFFFF; ++address) {
+    std::uint8_t expected = 0;
+    std::uint8_t actual = 0;
+    const std::uint32_t found = sent.ReadBytes(address, {&expected, 1});
+    if (found == model::kReadOutOfBlocks)
+      break;
+    if (found != model::kReadOk || read.ReadBytes(address, {&actual, 1}) != model::kReadOk ||
+        expected == actual)
+      continue;
+    ++differing;
+    char line[48];
+    std::snprintf(line, sizeof line, "0x%04X: sent %02X, read %02X\n",
+                  static_cast<unsigned>(address), expected, actual);
+    text += line;
+  }
+  return differing;
+}
+
+// Reads the printer back into a fresh load of the file and compares it with `sent`.
+int VerifySend(const TransferOptions& options, const CStatDataObj& sent, std::FILE* out,
+               std::FILE* err) {
+  CModelFile file;
+  CStatDataObj read;
+  if (!LoadOrReport(file, read, options.file, err))
+    return kExitFailed;
+  // The user has just accepted this printer for the send: no second question.
+  TransferOptions readBack = options;
+  readBack.assumeYes = true;
+  const int status = RunTransfer(update::kModeGetPrinterSetting, readBack, read, err);
+  if (status != kExitOk) {
+    std::fprintf(err, "Verify: the printer could not be read back after the send.\n");
+    return status == kExitCancelled ? kExitFailed : status;
+  }
+  std::string text;
+  std::size_t differing = ReportItemDifferences(sent, read, text);
+  if (differing == 0)
+    differing = ReportByteDifferences(sent, read, text);
+  std::fwrite(text.data(), 1, text.size(), out);
+  if (std::fflush(out) != 0)
+    return kExitFailed;
+  if (differing == 0) {
+    std::fprintf(err, "Verify: the printer holds what was sent.\n");
+    return kExitOk;
+  }
+  std::fprintf(err, "Verify: %zu %s not what was sent.\n", differing,
+               differing == 1 ? "setting is" : "settings are");
+  return kExitFailed;
+}
+
 }  // namespace
 
 int RunSend(const TransferOptions& options, std::FILE* out, std::FILE* err) {
@@ -350,7 +431,10 @@ int RunSend(const TransferOptions& options, std::FILE* out, std::FILE* err) {
     return kExitFailed;
   if (log::EqualsIgnoringCase(options.connection, update::kTcpIpName))
     return RunSendNetwork(options, data, out, err);
-  return RunTransfer(update::kModeUpdatePrinter, options, data, err);
+  const int status = RunTransfer(update::kModeUpdatePrinter, options, data, err);
+  if (status != kExitOk || !options.verify)
+    return status;
+  return VerifySend(options, data, out, err);
 }
 
 int RunGet(const TransferOptions& options, std::FILE* out, std::FILE* err) {

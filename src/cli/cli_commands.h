@@ -61,6 +61,8 @@ struct TransferOptions {
   int stopBits = 0;    // 0 one, 1 one and a half, 2 two
   std::string device;  // the device "COM1" stands for in this run; empty: the settings file's
   bool assumeYes = false;
+  // Send only, not over TCP/IP: read the printer back afterwards and compare.
+  bool verify = false;
   // TCP/IP only: the address rows in order, the known-printer list file whose rows
   // follow them, how many printers are updated at once and the device ID wait.
   std::vector<std::string> addresses;
@@ -79,7 +81,9 @@ struct TransferOptions {
 // Sends FILE's current image to the printer. Exit 0 when the send finished, 1 when no
 // printer was found, the send stopped on a failed write (or the file did not load), 3
 // when a question was refused, 128 + the signal when SIGINT or SIGTERM ended it. Over
-// TCP/IP one line per printer goes to `out` (see RunSendNetwork).
+// TCP/IP one line per printer goes to `out` (see RunSendNetwork). With `verify` the
+// printer is then read back: each item that differs from what was sent goes to `out` as
+// PAGE, NAME, SENT and READ (tab-separated), and the exit is 1 when any does.
 int RunSend(const TransferOptions& options, std::FILE* out, std::FILE* err);
 
 // Reads the printer's settings into FILE's current image, prints the show lines of the

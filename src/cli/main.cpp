@@ -84,6 +84,7 @@ struct TransferArgs {
   CLI::Option* baudOption = nullptr;
   // The TCP/IP options, which send alone has.
   std::vector<CLI::Option*> networkOptions;
+  CLI::Option* verifyOption = nullptr;
 
   void Add(CLI::App* cmd, bool network = false) {
     cmd->add_option("FILE", options.file, kFileHelp)->required();
@@ -93,8 +94,13 @@ struct TransferArgs {
     cmd->add_option("--connection", options.connection, "connection to the printer")
         ->transform(CLI::IsMember(connections, CLI::ignore_case))
         ->capture_default_str();
-    if (network)
+    if (network) {
       AddNetwork(cmd);
+      verifyOption =
+          cmd->add_flag("--verify", options.verify,
+                        "read the printer back after the send and list every item that differs "
+                        "(not over TCP/IP)");
+    }
     std::vector<std::uint32_t> rates;
     rates.reserve(std::size(pelmora::update::kBaudList));
     for (const auto& entry : pelmora::update::kBaudList) rates.push_back(entry.number);
@@ -145,6 +151,8 @@ struct TransferArgs {
       if (!network && option->count() > 0)
         return option->get_name() + " needs --connection TCP/IP";
     }
+    if (network && verifyOption != nullptr && verifyOption->count() > 0)
+      return "--verify needs a connection that can read back (not TCP/IP)";
     if (network && options.jobs > 1 && !options.assumeYes)
       return "--jobs above 1 needs --yes";
     return {};

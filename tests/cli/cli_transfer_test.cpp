@@ -101,6 +101,7 @@ TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
       {{"send", kTs5, "--parity", "Mark"}, 2, "pelmora-cli: --parity: Mark not in"},
       {{"get", kTs5, "--connection", "USB"}, 2, "pelmora-cli: --connection: USB not in"},
       {{"get", kTs5, "--description", "x"}, 2, "pelmora-cli: --description requires --save-as"},
+      {{"send", kTs5, "--connection", "TCP/IP", "--verify"}, 2, "pelmora-cli: --verify needs"},
   };
   for (const auto& c : cases) {
     const RunResult r = Run(c.args);
@@ -108,6 +109,24 @@ TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
     EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
     EXPECT_EQ(r.out, "");
   }
+}
+
+TEST_F(CliTransfer, VerifyNamesEachSettingThePrinterDidNotKeep) {
+  StartSim({"--ignore-write-at", "11"});
+  const std::vector<std::string> send = {"send",         kTs5Custom, "--device",
+                                         sim_->Device(), "--yes",    "--verify"};
+  const RunResult kept = Run(send);
+  EXPECT_EQ(kept.exitCode, 1);
+  EXPECT_EQ(kept.out, "Basic\tSpeed\t128 \t0 \n");
+  EXPECT_EQ(kept.err,
+            "Send data to printer?\nGet printer setting?\nVerify: 1 setting is not what was "
+            "sent.\n");
+
+  StartSim();
+  const RunResult good = Run({"send", kTs5Custom, "--device", sim_->Device(), "--yes", "--verify"});
+  EXPECT_EQ(good.exitCode, 0) << good.err;
+  EXPECT_EQ(good.out, "");
+  EXPECT_NE(good.err.find("Verify: the printer holds what was sent.\n"), std::string::npos);
 }
 
 TEST_F(CliTransfer, AReadBackThatStopsOnAnErrorFailsAndSavesNothing) {
