@@ -297,8 +297,10 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
   if (!settings.Problem().empty())
     std::fprintf(err, "%s\n", settings.Problem().c_str());
   log::EnableLog(settings.LogEnabled());
-  if (!options.device.empty())
-    settings.OverridePort("COM1", options.device);
+  if (!options.device.empty()) {
+    const bool parallel = log::EqualsIgnoringCase(options.connection, update::kParallelName);
+    settings.OverridePort(parallel ? "LPT1" : "COM1", options.device);
+  }
   update::SetConnectionSettings(settings);
 
   CCliPrompt prompt(options.assumeYes, err);
@@ -312,6 +314,7 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
   update::CUpdatePrinterDlg dlg(prompt, ui, env);
 
   bool offered = false;
+  bool refused = false;
   int result = update::kFailed;
   const CStopSignals stopSignals;
   dlg.DoModal(mode, data, [&] {
@@ -323,8 +326,11 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
       offered = true;
       if (static_cast<int>(i) != dlg.CurrentSelection())
         dlg.OnSelchangeComboPort(static_cast<int>(i));
+      // USB without the printer's driver falls back to the first entry (after its
+      // warning): never run another connection than the one asked for.
+      refused = static_cast<int>(i) != dlg.CurrentSelection();
     }
-    if (!offered)
+    if (!offered || refused)
       return 2;
     SetLineControls(dlg, options);
     result = dlg.RunOperation(dlg.ConnectionText());
@@ -338,6 +344,8 @@ int RunTransfer(int mode, const TransferOptions& options, CStatDataObj& data, st
                  options.connection.c_str());
     return kExitFailed;
   }
+  if (refused)
+    return kExitFailed;
   return ExitStatus(result);
 }
 

@@ -56,10 +56,12 @@ struct TransferOptions {
   // Serial line settings, as the dialog's controls take them; no baud rate means the
   // dialog's choice (the rate COM1 is set to when the list has it, else 256000).
   std::optional<std::uint32_t> baudRate;
-  int parity = 0;      // 0 Off, 1 Odd, 2 Even
-  int byteSize = 8;    // 8 or 7
-  int stopBits = 0;    // 0 one, 1 one and a half, 2 two
-  std::string device;  // the device "COM1" stands for in this run; empty: the settings file's
+  int parity = 0;    // 0 Off, 1 Odd, 2 Even
+  int byteSize = 8;  // 8 or 7
+  int stopBits = 0;  // 0 one, 1 one and a half, 2 two
+  // The device "COM1" (Serial) or "LPT1" (Parallel) stands for in this run; empty: the
+  // settings file's.
+  std::string device;
   bool assumeYes = false;
   // Send only, not over TCP/IP: read the printer back afterwards and compare.
   bool verify = false;

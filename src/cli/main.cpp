@@ -85,12 +85,16 @@ struct TransferArgs {
   // The TCP/IP options, which send alone has.
   std::vector<CLI::Option*> networkOptions;
   CLI::Option* verifyOption = nullptr;
+  CLI::Option* deviceOption = nullptr;
 
   void Add(CLI::App* cmd, bool network = false) {
     cmd->add_option("FILE", options.file, kFileHelp)->required();
-    std::vector<std::string> connections{pelmora::update::kSerialName};
+    // In the order the dialog tries the names.
+    std::vector<std::string> connections{pelmora::update::kParallelName,
+                                         pelmora::update::kSerialName};
     if (network)
       connections.emplace_back(pelmora::update::kTcpIpName);
+    connections.emplace_back(pelmora::update::kUsbName);
     cmd->add_option("--connection", options.connection, "connection to the printer")
         ->transform(CLI::IsMember(connections, CLI::ignore_case))
         ->capture_default_str();
@@ -117,8 +121,11 @@ struct TransferArgs {
     cmd->add_option("--stop", stop, "stop bits")
         ->transform(CLI::IsMember(Texts(kStops), CLI::ignore_case))
         ->capture_default_str();
-    cmd->add_option("--device", options.device,
-                    "device to use for COM1 in this run (instead of the settings file's)");
+    deviceOption =
+        cmd->add_option("--device", options.device,
+                        "Serial: the device for COM1, Parallel: the port for LPT1 (a number N "
+                        "for /dev/parportN, or a path), in this run instead of the settings "
+                        "file's");
     cmd->add_flag("--yes", options.assumeYes,
                   "answer OK/Yes to every question (without it they are asked on the "
                   "terminal, or refused when there is none)");
@@ -151,6 +158,10 @@ struct TransferArgs {
       if (!network && option->count() > 0)
         return option->get_name() + " needs --connection TCP/IP";
     }
+    if (deviceOption->count() > 0 &&
+        !pelmora::log::EqualsIgnoringCase(options.connection, pelmora::update::kSerialName) &&
+        !pelmora::log::EqualsIgnoringCase(options.connection, pelmora::update::kParallelName))
+      return "--device needs --connection Serial or Parallel";
     if (network && verifyOption != nullptr && verifyOption->count() > 0)
       return "--verify needs a connection that can read back (not TCP/IP)";
     if (network && options.jobs > 1 && !options.assumeYes)

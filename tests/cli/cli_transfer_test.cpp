@@ -13,6 +13,7 @@ namespace {
 
 using namespace cli_test;
 
+using pelmora::test::kModelTr210;
 using pelmora::test::kTs5;        // 01 02 xx 04 / A5
 using pelmora::test::kTs5Custom;  // 7F 80 xx 01 / 5A
 const std::string kNotFound = "Printer not found. Check printer description or connection.\n";
@@ -93,13 +94,18 @@ TEST_F(CliTransfer, RefusalsFailuresAndUsage) {
       {{"send", (kSourceDir / "examples/model/tk30.cfg").string(), "--yes"},
        1,
        (kSourceDir / "examples/model/tk30.cfg").string() + " offers no Serial connection.\n"},
+      // USB without the printer's driver: the dialog's warning, and no other connection.
+      {{"send", kModelTr210, "--connection", "USB", "--yes"},
+       1,
+       "Please install a driver of a target printer to update a printer by USB connection.\n"},
       // A name Save As refuses stops the run before the printer is asked.
       {{"get", kTs5, "--device", device, "--save-as", "noextension", "--yes"},
        1,
        "File name is illegal.\n"},
       {{"send", kTs5, "--baud", "1234"}, 2, "pelmora-cli: --baud: 1234 not in"},
       {{"send", kTs5, "--parity", "Mark"}, 2, "pelmora-cli: --parity: Mark not in"},
-      {{"get", kTs5, "--connection", "USB"}, 2, "pelmora-cli: --connection: USB not in"},
+      {{"get", kTs5, "--connection", "TCP/IP"}, 2, "pelmora-cli: --connection: TCP/IP not in"},
+      {{"send", kTs5, "--connection", "USB", "--device", "x"}, 2, "pelmora-cli: --device needs"},
       {{"get", kTs5, "--description", "x"}, 2, "pelmora-cli: --description requires --save-as"},
       {{"send", kTs5, "--connection", "TCP/IP", "--verify"}, 2, "pelmora-cli: --verify needs"},
   };
