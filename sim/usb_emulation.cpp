@@ -336,7 +336,7 @@ void CEmulatedUsbPrinter::ReapUrb(void* client, bool /*wait*/) {
   if (!urb->data.empty()) {
     UMockdevIoctlData* buffer =
         Resolve(urbData, offsetof(usbdevfs_urb, buffer), static_cast<std::size_t>(urb->length));
-    umockdev_ioctl_data_update(buffer, 0, urb->data.data(), urb->data.size());
+    umockdev_ioctl_data_update(buffer, 0, urb->data.data(), static_cast<gint>(urb->data.size()));
     g_object_unref(buffer);
   }
   g_object_unref(urbData);
