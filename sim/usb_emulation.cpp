@@ -200,7 +200,7 @@ void CEmulatedUsbPrinter::HandleIoctl(void* client) {
       return;
     case USBDEVFS_REAPURB:
     case USBDEVFS_REAPURBNDELAY:
-      ReapUrb(client, request == USBDEVFS_REAPURB);
+      ReapUrb(client);
       return;
     case USBDEVFS_DISCARDURB:
       DiscardUrb(client);
@@ -304,7 +304,7 @@ void CEmulatedUsbPrinter::ServeIn() {
   }
 }
 
-void CEmulatedUsbPrinter::ReapUrb(void* client, bool /*wait*/) {
+void CEmulatedUsbPrinter::ReapUrb(void* client) {
   // The host is waiting: a command the printer holds back for a longer pattern is
   // complete as it stands.
   const bool readerWaits =

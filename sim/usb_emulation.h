@@ -83,7 +83,7 @@ class CEmulatedUsbPrinter {
  private:
   struct CUrb;
   void SubmitUrb(void* client);
-  void ReapUrb(void* client, bool wait);
+  void ReapUrb(void* client);
   void DiscardUrb(void* client);
   void KernelDriverIoctl(void* client);
   // Fills IN transfers waiting for data from the printer's answers.
