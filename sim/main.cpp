@@ -1,5 +1,6 @@
-// pelmora-printer-sim: a simulated TAVEN printer on a pseudo-terminal, or simulated
-// printers on a TCP/IP network, for tests and for trying the program without hardware.
+// pelmora-printer-sim: a simulated TAVEN printer on a pseudo-terminal, simulated printers
+// on a TCP/IP network, or a simulated USB printer for one command, for tests and for
+// trying the program without hardware.
 // See SimUsage() for the command line.
 #include <signal.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "net_runner.h"
 #include "pty_runner.h"
 #include "sim_options.h"
+#include "usb_runner.h"
 
 namespace {
 
@@ -137,6 +139,9 @@ int main(int argc, char** argv) {
   }
   if (!line.networkAddresses.empty()) {
     return RunNetwork(line, model);
+  }
+  if (line.usb) {
+    return pelmora::sim::RunUsbCommand(line, model, line.verbose ? Trace : nullptr);
   }
   pelmora::sim::CPtyRunner sim(model, line.options);
   if (!pelmora::sim::InitSimMemory(line, model, sim.Printer(), error)) {

@@ -41,6 +41,8 @@ bool TakeFlag(const std::string& arg, CSimCommandLine& out) {
     out.initFromModel = true;
   } else if (arg == "--verbose") {
     out.verbose = true;
+  } else if (arg == "--usb") {
+    out.usb = true;
   } else {
     return false;
   }
@@ -151,6 +153,23 @@ bool TakeModelPath(const std::string& arg, CSimCommandLine& out, std::string& er
   return true;
 }
 
+// The USB mode runs a command, and only it does.
+bool CheckUsbMode(const CSimCommandLine& out, std::string& error) {
+  if (out.usb && out.usbCommand.empty() && !out.help) {
+    error = "--usb needs a command after --";
+    return false;
+  }
+  if (!out.usb && !out.usbCommand.empty()) {
+    error = "a command after -- is for --usb";
+    return false;
+  }
+  if (out.usb && (!out.networkAddresses.empty() || !out.linkPath.empty())) {
+    error = "--usb takes neither --network nor --link";
+    return false;
+  }
+  return true;
+}
+
 // The options that only one of the modes can use.
 bool CheckNetworkMode(const CSimCommandLine& out, std::string& error) {
   if (out.networkAddresses.empty()) {
@@ -173,6 +192,7 @@ bool CheckNetworkMode(const CSimCommandLine& out, std::string& error) {
 std::string SimUsage() {
   return "usage: pelmora-printer-sim MODEL.cfg [options]\n"
          "       pelmora-printer-sim MODEL.cfg --network ADDR [--network ADDR]... [options]\n"
+         "       pelmora-printer-sim MODEL.cfg --usb [options] -- COMMAND [ARGS...]\n"
          "\n"
          "A simulated TAVEN printer of the model MODEL.cfg on a pseudo-terminal. Prints the\n"
          "terminal's device path on one line, then serves it until interrupted.\n"
@@ -182,6 +202,11 @@ std::string SimUsage() {
          "anonymous FTP into its memory (the FTP server is python3-pyftpdlib). Prints\n"
          "\"ADDR udp:PORT ftp:PORT\" for each printer once all listen. The switches below\n"
          "apply to all of them; --device-id '' answers with a device ID of length 0.\n"
+         "\n"
+         "With --usb, runs COMMAND with a USB printer of the model attached (bus 1, device\n"
+         "2, as /dev/bus/usb/001/002 in an emulated /dev and /sys that COMMAND sees through\n"
+         "LD_PRELOAD=libumockdev-preload.so.0 and UMOCKDEV_DIR) and exits with COMMAND's\n"
+         "exit status; --dump is written when COMMAND has ended.\n"
          "\n"
          "  --network ADDR      a printer at the IPv4 address ADDR (e.g. 127.0.0.2); repeatable\n"
          "  --fleet ADDR COUNT  COUNT printers at ADDR and the addresses after it\n"
@@ -211,6 +236,10 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
   out = CSimCommandLine();
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (arg == "--") {
+      out.usbCommand.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    }
     if (TakeFlag(arg, out)) {
       continue;
     }
@@ -243,7 +272,7 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
     error = "no model file given";
     return false;
   }
-  return CheckNetworkMode(out, error);
+  return CheckUsbMode(out, error) && CheckNetworkMode(out, error);
 }
 
 std::string DumpPathFor(const std::string& dumpPath, const std::string& address) {

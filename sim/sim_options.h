@@ -24,6 +24,10 @@ struct CSimCommandLine {
   std::vector<std::string> networkAddresses;
   std::uint16_t ftpPort = 21;    // 0: any free port
   std::uint16_t udpPort = 3289;  // 0: any free port
+  // USB mode (--usb): the program and its arguments after "--", run with an emulated
+  // USB printer attached.
+  bool usb = false;
+  std::vector<std::string> usbCommand;
 };
 
 // The dump file of the printer at `address`: `dumpPath` with every "%a" replaced by

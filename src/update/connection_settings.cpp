@@ -16,6 +16,11 @@ port::CSerialWaits& RunSerialWaits() {
   return waits;
 }
 
+port::CUsbWaits& RunUsbWaits() {
+  static port::CUsbWaits waits;
+  return waits;
+}
+
 port::CNetworkWaits& RunNetworkWaits() {
   static port::CNetworkWaits waits;
   return waits;
@@ -42,6 +47,14 @@ const port::CSerialWaits& SerialWaits() {
 
 void SetSerialWaits(const port::CSerialWaits& waits) {
   RunSerialWaits() = waits;
+}
+
+const port::CUsbWaits& UsbWaits() {
+  return RunUsbWaits();
+}
+
+void SetUsbWaits(const port::CUsbWaits& waits) {
+  RunUsbWaits() = waits;
 }
 
 const port::CNetworkWaits& NetworkWaits() {

@@ -6,6 +6,7 @@
 #include "log/settings.h"
 #include "port/network.h"
 #include "port/serial_settings.h"
+#include "port/usb.h"
 
 namespace pelmora::update {
 
@@ -23,6 +24,10 @@ const std::optional<log::CSettings>& ConnectionSettingsOverride();
 // unless a test put shorter ones in place. Not to be changed while an operation runs.
 const port::CSerialWaits& SerialWaits();
 void SetSerialWaits(const port::CSerialWaits& waits);
+
+// The same for the USB connection's transfer bounds.
+const port::CUsbWaits& UsbWaits();
+void SetUsbWaits(const port::CUsbWaits& waits);
 
 // The same for the network connection's waits, ports and transfer bounds.
 const port::CNetworkWaits& NetworkWaits();

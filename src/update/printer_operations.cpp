@@ -1,6 +1,6 @@
-// The printer operations behind the dispatch. Serial runs the shared sequences over
-// CSerial and TCP/IP the network update; the parallel and USB ports cannot be opened
-// yet, so those find no printer.
+// The printer operations behind the dispatch. Serial and USB run the shared sequences
+// over CSerial and CUsb, TCP/IP the network update; the parallel port cannot be opened
+// yet, so it finds no printer.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -13,6 +13,7 @@
 #include "update/printer_sequence.h"
 #include "update/serial_printer_port.h"
 #include "update/update_printer_dlg.h"
+#include "update/usb_printer_port.h"
 
 namespace pelmora::update {
 
@@ -43,8 +44,13 @@ int CUpdatePrinterDlg::SendDataSerial(std::string_view connection) {
   return result;
 }
 
-int CUpdatePrinterDlg::SendDataUSB(std::string_view /*connection*/) {
-  return NoPrinter("CUpdatePrinterDlg::SendDataUSB");
+int CUpdatePrinterDlg::SendDataUSB(std::string_view connection) {
+  if (Model() == nullptr)
+    return NoPrinter(CUsbPrinterPort::kTraits.sendScope);
+  CUsbPrinterPort port(Model()->DriverName(), UsbWaits());
+  const int result = RunSendSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
+  portFailure_ = port.OpenFailure();
+  return result;
 }
 
 int CUpdatePrinterDlg::SendDataNetwork(std::string_view connection) {
@@ -86,8 +92,14 @@ int CUpdatePrinterDlg::GetDataSerial(std::string_view connection) {
   return result;
 }
 
-int CUpdatePrinterDlg::GetDataUSB(std::string_view /*connection*/) {
-  return NoPrinter("CUpdatePrinterDlg::GetDataUSB");
+int CUpdatePrinterDlg::GetDataUSB(std::string_view connection) {
+  if (Model() == nullptr)
+    return NoPrinter(CUsbPrinterPort::kTraits.getScope);
+  CUsbPrinterPort port(Model()->DriverName(), UsbWaits());
+  const int result =
+      RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui(), &storedBytes_});
+  portFailure_ = port.OpenFailure();
+  return result;
 }
 
 }  // namespace pelmora::update

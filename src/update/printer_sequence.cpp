@@ -33,7 +33,10 @@ class COpenDevice {
   COpenDevice& operator=(const COpenDevice&) = delete;
 
   void Take(port::IConnection* connection) {
-    Close();
+    // A port that opens its devices through one connection object hands back the
+    // same object, which is open on the next device by then.
+    if (connection != connection_)
+      Close();
     connection_ = connection;
   }
   void Close() {

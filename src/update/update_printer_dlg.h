@@ -176,10 +176,11 @@ class CUpdatePrinterDlg {
   int CloseCode(int result) const;
 
   // The printer operations; each returns 0 at once for a name that is not its own.
-  // Serial runs the send and read-back sequences and TCP/IP the network update (its
-  // result as RunNetworkUpdate gives it) with a progress window naming each printer;
-  // the parallel and USB connections cannot be opened yet, so their calls end with 0
-  // (no printer found).
+  // Serial and USB run the send and read-back sequences (USB on the first printer
+  // found that is of the model) and TCP/IP the network update (its result as
+  // RunNetworkUpdate gives it) with a progress window naming each printer; the
+  // parallel connection cannot be opened yet, so its calls end with 0 (no printer
+  // found).
   int SendDataParallel(std::string_view connection);
   int SendDataSerial(std::string_view connection);
   int SendDataUSB(std::string_view connection);

@@ -9,9 +9,11 @@
 
 #include "port/connection.h"
 #include "port/serial.h"
+#include "port/usb.h"
 #include "serial_test_support.h"
 #include "sim_connection.h"
 #include "sim_options.h"
+#include "usb_emulation.h"
 
 namespace pelmora::port {
 namespace {
@@ -70,6 +72,48 @@ class InProcessPrinter {
   std::unique_ptr<sim::CSimConnection> connection_;
 };
 
+// CUsb on a simulated USB printer (the test runs with libumockdev-preload).
+class UsbPrinter {
+ public:
+  explicit UsbPrinter(std::vector<std::string> args) {
+    args.insert(args.begin(), kFrontCounter);
+    sim::CSimCommandLine line;
+    std::string error;
+    EXPECT_TRUE(sim::ParseSimCommandLine(args, line, error)) << error;
+    EXPECT_TRUE(sim::LoadSimModel(line.modelPath, model_, error)) << error;
+    auto printer = std::make_unique<sim::CFakePrinter>(model_, line.options);
+    EXPECT_TRUE(sim::InitSimMemory(line, model_, *printer, error)) << error;
+    device_ = Emulation().Add({}, std::move(printer), error);
+    EXPECT_NE(device_, nullptr) << error;
+    usb_ = std::make_unique<CUsb>("", CUsbWaits{.writeMs = 200, .readMs = 100});
+    EXPECT_TRUE(usb_->Open(0));
+  }
+  ~UsbPrinter() {
+    usb_.reset();
+    Emulation().Remove(device_);
+  }
+  UsbPrinter(const UsbPrinter&) = delete;
+  UsbPrinter& operator=(const UsbPrinter&) = delete;
+
+  IConnection& Connection() { return *usb_; }
+  Bytes Memory() {
+    usb_->Close();
+    return device_->MemorySnapshot();
+  }
+
+ private:
+  // One test bed per process, made before the first libusb context.
+  static sim::CUsbEmulation& Emulation() {
+    static sim::CDeviceBed bed;
+    static sim::CUsbEmulation emulation(bed);
+    return emulation;
+  }
+
+  model::CStatDataObj model_;
+  sim::CEmulatedUsbPrinter* device_ = nullptr;
+  std::unique_ptr<CUsb> usb_;
+};
+
 template <class Peer>
 class ConnectionSuite : public ::testing::Test {
  protected:
@@ -88,7 +132,7 @@ class ConnectionSuite : public ::testing::Test {
   }
 };
 
-using Peers = ::testing::Types<SerialOverTerminal, InProcessPrinter>;
+using Peers = ::testing::Types<SerialOverTerminal, InProcessPrinter, UsbPrinter>;
 TYPED_TEST_SUITE(ConnectionSuite, Peers);
 
 TYPED_TEST(ConnectionSuite, DeviceIdAsConfigured) {

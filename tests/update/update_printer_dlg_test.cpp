@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "device_bed.h"
 #include "model/user_prompt.h"
 #include "scripted_prompt.h"
 #include "update_test_support.h"
@@ -263,7 +264,11 @@ void PrintTo(const DispatchCase& c, std::ostream* os) {
 }
 
 class DispatchTest : public UpdatePrinterDlgTest,
-                     public ::testing::WithParamInterface<DispatchCase> {};
+                     public ::testing::WithParamInterface<DispatchCase> {
+ protected:
+  // An empty /dev and /sys for USB to look in, rather than the machine's own printers.
+  sim::CDeviceBed noUsbPrinters_;
+};
 
 TEST_P(DispatchTest, NoPrinterAnswersAndTheDialogStaysOpen) {
   const DispatchCase& c = GetParam();
