@@ -41,6 +41,10 @@ bool TakeFlag(const std::string& arg, CSimCommandLine& out) {
     out.initFromModel = true;
   } else if (arg == "--verbose") {
     out.verbose = true;
+  } else if (arg == "--parallel") {
+    out.parallel = true;
+  } else if (arg == "--no-ieee1284") {
+    out.parallelOptions.ieee1284 = false;
   } else {
     return false;
   }
@@ -151,6 +155,23 @@ bool TakeModelPath(const std::string& arg, CSimCommandLine& out, std::string& er
   return true;
 }
 
+// The parallel mode runs a command, and only it does.
+bool CheckParallelMode(const CSimCommandLine& out, std::string& error) {
+  if (out.parallel && out.command.empty() && !out.help) {
+    error = "--parallel needs a command after --";
+    return false;
+  }
+  if (!out.parallel && !out.command.empty()) {
+    error = "a command after -- needs --parallel";
+    return false;
+  }
+  if (out.parallel && (!out.networkAddresses.empty() || !out.linkPath.empty())) {
+    error = "--parallel goes with neither --network nor --link";
+    return false;
+  }
+  return true;
+}
+
 // The options that only one of the modes can use.
 bool CheckNetworkMode(const CSimCommandLine& out, std::string& error) {
   if (out.networkAddresses.empty()) {
@@ -173,6 +194,7 @@ bool CheckNetworkMode(const CSimCommandLine& out, std::string& error) {
 std::string SimUsage() {
   return "usage: pelmora-printer-sim MODEL.cfg [options]\n"
          "       pelmora-printer-sim MODEL.cfg --network ADDR [--network ADDR]... [options]\n"
+         "       pelmora-printer-sim MODEL.cfg --parallel [options] -- COMMAND [ARGS...]\n"
          "\n"
          "A simulated TAVEN printer of the model MODEL.cfg on a pseudo-terminal. Prints the\n"
          "terminal's device path on one line, then serves it until interrupted.\n"
@@ -183,6 +205,11 @@ std::string SimUsage() {
          "\"ADDR udp:PORT ftp:PORT\" for each printer once all listen. The switches below\n"
          "apply to all of them; --device-id '' answers with a device ID of length 0.\n"
          "\n"
+         "With --parallel, the printer on an emulated parallel port /dev/parport0 (umockdev)\n"
+         "instead: runs COMMAND with the port attached (LD_PRELOAD and UMOCKDEV_DIR set\n"
+         "for it) and exits with its status. --no-device-id makes the printer refuse the\n"
+         "IEEE 1284 device ID; --no-ieee1284 makes it a printer that cannot send back.\n"
+         "\n"
          "  --network ADDR      a printer at the IPv4 address ADDR (e.g. 127.0.0.2); repeatable\n"
          "  --fleet ADDR COUNT  COUNT printers at ADDR and the addresses after it\n"
          "  --ftp-port PORT     the FTP port of every printer (default 21; 0: any free)\n"
@@ -192,6 +219,7 @@ std::string SimUsage() {
          "                      (default MFG:TAVEN;MDL:<first ModelName>;)\n"
          "  --no-device-id      never answer the device ID request (by UDP: stay silent)\n"
          "  --no-reply          never answer read commands\n"
+         "  --no-ieee1284       (parallel) no IEEE 1284: no device ID, nothing sent back\n"
          "  --bad-reply-at ADDR answer a read of ADDR (hex) with a malformed reply\n"
          "  --slow-reply MS     send every answer MS milliseconds late\n"
          "  --init-from-model   start with the file's saved (or factory) data in memory;\n"
@@ -210,6 +238,10 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
   out = CSimCommandLine();
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (arg == "--") {
+      out.command.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    }
     if (TakeFlag(arg, out)) {
       continue;
     }
@@ -242,7 +274,7 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
     error = "no model file given";
     return false;
   }
-  return CheckNetworkMode(out, error);
+  return CheckParallelMode(out, error) && CheckNetworkMode(out, error);
 }
 
 std::string DumpPathFor(const std::string& dumpPath, const std::string& address) {

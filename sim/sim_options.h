@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake_printer.h"
+#include "parallel_emulation.h"
 
 namespace pelmora::sim {
 
@@ -24,6 +25,11 @@ struct CSimCommandLine {
   std::vector<std::string> networkAddresses;
   std::uint16_t ftpPort = 21;    // 0: any free port
   std::uint16_t udpPort = 3289;  // 0: any free port
+  // Parallel mode (--parallel): the printer on an emulated /dev/parport0 for `command`
+  // (the arguments after "--"), which the program runs and waits for.
+  bool parallel = false;
+  CParallelPrinterOptions parallelOptions;
+  std::vector<std::string> command;
 };
 
 // The dump file of the printer at `address`: `dumpPath` with every "%a" replaced by
