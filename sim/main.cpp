@@ -1,16 +1,21 @@
 // pelmora-printer-sim: a simulated TAVEN printer on a pseudo-terminal, simulated printers
-// on a TCP/IP network, or a simulated USB printer for one command, for tests and for
-// trying the program without hardware.
+// on a TCP/IP network, or a printer on an emulated USB or parallel port for one command,
+// for tests and for trying the program without hardware.
 // See SimUsage() for the command line.
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net_runner.h"
+#include "parallel_emulation.h"
 #include "pty_runner.h"
 #include "sim_options.h"
 #include "usb_runner.h"
@@ -22,6 +27,9 @@ using pelmora::sim::CommandKind;
 
 std::atomic<pelmora::sim::CPtyRunner*> gSim{nullptr};
 std::atomic<pelmora::sim::CNetRunner*> gNet{nullptr};
+// Parallel mode: the command's process, and the requests its wait loop picks up.
+std::atomic<pid_t> gCommand{0};
+std::atomic<bool> gParallelDump{false};
 
 void OnDumpSignal(int) {
   if (pelmora::sim::CPtyRunner* sim = gSim.load()) {
@@ -30,6 +38,7 @@ void OnDumpSignal(int) {
   if (pelmora::sim::CNetRunner* net = gNet.load()) {
     net->RequestDump();
   }
+  gParallelDump = true;
 }
 
 void OnStopSignal(int) {
@@ -38,6 +47,10 @@ void OnStopSignal(int) {
   }
   if (pelmora::sim::CNetRunner* net = gNet.load()) {
     net->RequestStop();
+  }
+  // The command ends first; the program follows once it has.
+  if (const pid_t command = gCommand.load(); command > 0) {
+    kill(command, SIGTERM);
   }
 }
 
@@ -116,6 +129,91 @@ int RunNetwork(const pelmora::sim::CSimCommandLine& line,
   return served ? 0 : 1;
 }
 
+// Starts the command with the umockdev preload library, in the emulation's test bed.
+// Everything is built before the fork: the emulation's threads may hold locks then.
+pid_t StartCommand(const std::vector<std::string>& command, const std::string& root) {
+  std::vector<std::string> env = {
+      "LD_PRELOAD=" + pelmora::sim::PreloadWithUmockdev(std::getenv("LD_PRELOAD")),
+      "UMOCKDEV_DIR=" + root};
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    if (!text.starts_with("LD_PRELOAD=") && !text.starts_with("UMOCKDEV_DIR=")) {
+      env.emplace_back(text);
+    }
+  }
+  std::vector<char*> envp;
+  envp.reserve(env.size() + 1);
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = command;
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execvpe(argv[0], argv.data(), envp.data());
+    static constexpr char kFailed[] = "pelmora-printer-sim: cannot run the command\n";
+    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kFailed, sizeof kFailed - 1);
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits for the command, writing the memory on SIGUSR1. Its exit status, 128 plus the
+// signal that ended it, or 1 when the wait fails.
+int WaitForCommand(pid_t pid, const pelmora::sim::CParallelEmulation& emulation,
+                   const std::string& dumpPath) {
+  int status = 0;
+  for (;;) {
+    if (waitpid(pid, &status, 0) == pid) {
+      break;
+    }
+    if (errno != EINTR) {
+      return 1;
+    }
+    if (gParallelDump.exchange(false) && !dumpPath.empty()) {
+      pelmora::sim::WriteDumpFile(dumpPath, emulation.MemorySnapshot());
+    }
+  }
+  if (WIFEXITED(status)) {
+    return WEXITSTATUS(status);
+  }
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
+}
+
+int RunParallel(const pelmora::sim::CSimCommandLine& line,
+                const pelmora::model::CStatDataObj& model) {
+  pelmora::sim::CParallelEmulation emulation(model, line.options, line.parallelOptions);
+  std::string error;
+  if (!pelmora::sim::InitSimMemory(line, model, emulation.Printer(), error)) {
+    std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
+    return 1;
+  }
+  if (line.verbose) {
+    emulation.Printer().SetObserver(Trace);
+  }
+  if (!emulation.Start(error)) {
+    std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
+    return 1;
+  }
+  // Without SA_RESTART, so that the wait wakes for a dump request.
+  HandleSignals();
+  const pid_t pid = StartCommand(line.command, emulation.RootDir());
+  if (pid < 0) {
+    std::perror("pelmora-printer-sim: fork");
+    return 1;
+  }
+  gCommand = pid;
+  const int status = WaitForCommand(pid, emulation, line.dumpPath);
+  gCommand = 0;
+  if (!line.dumpPath.empty() &&
+      !pelmora::sim::WriteDumpFile(line.dumpPath, emulation.MemorySnapshot())) {
+    return status != 0 ? status : 1;
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,6 +240,9 @@ int main(int argc, char** argv) {
   }
   if (line.usb) {
     return pelmora::sim::RunUsbCommand(line, model, line.verbose ? Trace : nullptr);
+  }
+  if (line.parallel) {
+    return RunParallel(line, model);
   }
   pelmora::sim::CPtyRunner sim(model, line.options);
   if (!pelmora::sim::InitSimMemory(line, model, sim.Printer(), error)) {

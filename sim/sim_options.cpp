@@ -43,6 +43,10 @@ bool TakeFlag(const std::string& arg, CSimCommandLine& out) {
     out.verbose = true;
   } else if (arg == "--usb") {
     out.usb = true;
+  } else if (arg == "--parallel") {
+    out.parallel = true;
+  } else if (arg == "--no-ieee1284") {
+    out.parallelOptions.ieee1284 = false;
   } else {
     return false;
   }
@@ -153,18 +157,24 @@ bool TakeModelPath(const std::string& arg, CSimCommandLine& out, std::string& er
   return true;
 }
 
-// The USB mode runs a command, and only it does.
-bool CheckUsbMode(const CSimCommandLine& out, std::string& error) {
-  if (out.usb && out.usbCommand.empty() && !out.help) {
-    error = "--usb needs a command after --";
+// The USB and parallel modes run a command, and only they do.
+bool CheckCommandMode(const CSimCommandLine& out, std::string& error) {
+  const bool device = out.usb || out.parallel;
+  const char* mode = out.usb ? "--usb" : "--parallel";
+  if (out.usb && out.parallel) {
+    error = "--usb and --parallel go one at a time";
     return false;
   }
-  if (!out.usb && !out.usbCommand.empty()) {
-    error = "a command after -- is for --usb";
+  if (device && out.command.empty() && !out.help) {
+    error = std::string(mode) + " needs a command after --";
     return false;
   }
-  if (out.usb && (!out.networkAddresses.empty() || !out.linkPath.empty())) {
-    error = "--usb takes neither --network nor --link";
+  if (!device && !out.command.empty()) {
+    error = "a command after -- needs --usb or --parallel";
+    return false;
+  }
+  if (device && (!out.networkAddresses.empty() || !out.linkPath.empty())) {
+    error = std::string(mode) + " goes with neither --network nor --link";
     return false;
   }
   return true;
@@ -193,6 +203,7 @@ std::string SimUsage() {
   return "usage: pelmora-printer-sim MODEL.cfg [options]\n"
          "       pelmora-printer-sim MODEL.cfg --network ADDR [--network ADDR]... [options]\n"
          "       pelmora-printer-sim MODEL.cfg --usb [options] -- COMMAND [ARGS...]\n"
+         "       pelmora-printer-sim MODEL.cfg --parallel [options] -- COMMAND [ARGS...]\n"
          "\n"
          "A simulated TAVEN printer of the model MODEL.cfg on a pseudo-terminal. Prints the\n"
          "terminal's device path on one line, then serves it until interrupted.\n"
@@ -207,6 +218,10 @@ std::string SimUsage() {
          "2, as /dev/bus/usb/001/002 in an emulated /dev and /sys that COMMAND sees through\n"
          "LD_PRELOAD=libumockdev-preload.so.0 and UMOCKDEV_DIR) and exits with COMMAND's\n"
          "exit status; --dump is written when COMMAND has ended.\n"
+         "With --parallel, the printer on an emulated parallel port /dev/parport0 (umockdev)\n"
+         "instead: runs COMMAND with the port attached (LD_PRELOAD and UMOCKDEV_DIR set\n"
+         "for it) and exits with its status. --no-device-id makes the printer refuse the\n"
+         "IEEE 1284 device ID; --no-ieee1284 makes it a printer that cannot send back.\n"
          "\n"
          "  --network ADDR      a printer at the IPv4 address ADDR (e.g. 127.0.0.2); repeatable\n"
          "  --fleet ADDR COUNT  COUNT printers at ADDR and the addresses after it\n"
@@ -217,6 +232,7 @@ std::string SimUsage() {
          "                      (default MFG:TAVEN;MDL:<first ModelName>;)\n"
          "  --no-device-id      never answer the device ID request (by UDP: stay silent)\n"
          "  --no-reply          never answer read commands\n"
+         "  --no-ieee1284       (parallel) no IEEE 1284: no device ID, nothing sent back\n"
          "  --bad-reply-at ADDR answer a read of ADDR (hex) with a malformed reply\n"
          "  --ignore-write-at ADDR  take writes of ADDR (hex) without storing them\n"
          "  --slow-reply MS     send every answer MS milliseconds late\n"
@@ -237,7 +253,7 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--") {
-      out.usbCommand.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      out.command.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
       break;
     }
     if (TakeFlag(arg, out)) {
@@ -272,7 +288,7 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
     error = "no model file given";
     return false;
   }
-  return CheckUsbMode(out, error) && CheckNetworkMode(out, error);
+  return CheckCommandMode(out, error) && CheckNetworkMode(out, error);
 }
 
 std::string DumpPathFor(const std::string& dumpPath, const std::string& address) {

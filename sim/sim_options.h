@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fake_printer.h"
+#include "parallel_emulation.h"
 
 namespace pelmora::sim {
 
@@ -24,10 +25,12 @@ struct CSimCommandLine {
   std::vector<std::string> networkAddresses;
   std::uint16_t ftpPort = 21;    // 0: any free port
   std::uint16_t udpPort = 3289;  // 0: any free port
-  // USB mode (--usb): the program and its arguments after "--", run with an emulated
-  // USB printer attached.
+  // The program and its arguments after "--", run with an emulated printer attached:
+  // a USB printer (--usb) or one on the parallel port /dev/parport0 (--parallel).
   bool usb = false;
-  std::vector<std::string> usbCommand;
+  bool parallel = false;
+  CParallelPrinterOptions parallelOptions;
+  std::vector<std::string> command;
 };
 
 // The dump file of the printer at `address`: `dumpPath` with every "%a" replaced by

@@ -79,7 +79,7 @@ int RunUsbCommand(const CSimCommandLine& line, const model::CStatDataObj& model,
     return 1;
   }
   if (pid == 0)
-    ExecCommand(line.usbCommand, bed.RootDir());
+    ExecCommand(line.command, bed.RootDir());
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

@@ -1,6 +1,5 @@
-// The printer operations behind the dispatch. Serial and USB run the shared sequences
-// over CSerial and CUsb, TCP/IP the network update; the parallel port cannot be opened
-// yet, so it finds no printer.
+// The printer operations behind the dispatch. Parallel, serial and USB run the shared
+// sequences over CParallel, CSerial and CUsb, TCP/IP the network update.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -10,6 +9,7 @@
 #include "log/debug_log.h"
 #include "update/connection_settings.h"
 #include "update/network_update.h"
+#include "update/parallel_printer_port.h"
 #include "update/printer_sequence.h"
 #include "update/serial_printer_port.h"
 #include "update/update_printer_dlg.h"
@@ -31,8 +31,13 @@ int NoPrinter(const char* scope) {
 
 }  // namespace
 
-int CUpdatePrinterDlg::SendDataParallel(std::string_view /*connection*/) {
-  return NoPrinter("CUpdatePrinterDlg::SendDataParallel");
+int CUpdatePrinterDlg::SendDataParallel(std::string_view connection) {
+  if (Model() == nullptr)
+    return NoPrinter(CParallelPrinterPort::kTraits.sendScope);
+  CParallelPrinterPort port(ConnectionSettings(), OsVersion());
+  const int result = RunSendSequence(connection, port, {*Model(), Prompt(), Ui(), Ui()});
+  portFailure_ = port.OpenFailure();
+  return result;
 }
 
 int CUpdatePrinterDlg::SendDataSerial(std::string_view connection) {
@@ -78,8 +83,14 @@ int CUpdatePrinterDlg::SendDataNetwork(std::string_view connection) {
   return result;
 }
 
-int CUpdatePrinterDlg::GetDataParallel(std::string_view /*connection*/) {
-  return NoPrinter("CUpdatePrinterDlg::GetDataParallel");
+int CUpdatePrinterDlg::GetDataParallel(std::string_view connection) {
+  if (Model() == nullptr)
+    return NoPrinter(CParallelPrinterPort::kTraits.getScope);
+  CParallelPrinterPort port(ConnectionSettings(), OsVersion());
+  const int result =
+      RunGetSequence(connection, port, {*Model(), Prompt(), Ui(), Ui(), &storedBytes_});
+  portFailure_ = port.OpenFailure();
+  return result;
 }
 
 int CUpdatePrinterDlg::GetDataSerial(std::string_view connection) {

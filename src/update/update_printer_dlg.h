@@ -176,11 +176,10 @@ class CUpdatePrinterDlg {
   int CloseCode(int result) const;
 
   // The printer operations; each returns 0 at once for a name that is not its own.
-  // Serial and USB run the send and read-back sequences (USB on the first printer
-  // found that is of the model) and TCP/IP the network update (its result as
-  // RunNetworkUpdate gives it) with a progress window naming each printer; the
-  // parallel connection cannot be opened yet, so its calls end with 0 (no printer
-  // found).
+  // Parallel, serial and USB run the send and read-back sequences (parallel driven as
+  // the version code says, USB on the first printer found that is of the model) and
+  // TCP/IP the network update (its result as RunNetworkUpdate gives it) with a progress
+  // window naming each printer.
   int SendDataParallel(std::string_view connection);
   int SendDataSerial(std::string_view connection);
   int SendDataUSB(std::string_view connection);
@@ -200,6 +199,9 @@ class CUpdatePrinterDlg {
   // The selected entry's text, empty when the list is empty.
   std::string ConnectionText() const;
   int GetDialogType() const { return dialogType_; }
+  // The operating-system version code, taken from the environment at construction and
+  // again by OnInitDialog.
+  int OsVersion() const { return osVersion_; }
   ControlLayout Layout() const { return layout_; }
 
   // Serial controls: an index into kBaudList and the checked radio buttons, with the
@@ -253,7 +255,7 @@ class CUpdatePrinterDlg {
   std::size_t storedBytes_ = 0;
   std::string portFailure_;  // why the last port operation found no printer, if known
   int dialogType_ = 0;
-  int osVersion_ = 0;
+  int osVersion_ = env_.osVersion;  // OnInitDialog takes it again
   int mode_ = kModeUpdatePrinter;
 };
 

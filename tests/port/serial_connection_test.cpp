@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "parallel_emulation.h"
 #include "port/connection.h"
+#include "port/parallel.h"
 #include "port/serial.h"
 #include "port/usb.h"
 #include "serial_test_support.h"
@@ -114,6 +116,32 @@ class UsbPrinter {
   std::unique_ptr<CUsb> usb_;
 };
 
+// CParallel on the printer behind an emulated /dev/parport0.
+class ParallelOverEmulation {
+ public:
+  explicit ParallelOverEmulation(std::vector<std::string> args) {
+    args.insert(args.begin(), kFrontCounter);
+    sim::CSimCommandLine line;
+    std::string error;
+    EXPECT_TRUE(sim::ParseSimCommandLine(args, line, error)) << error;
+    EXPECT_TRUE(sim::LoadSimModel(line.modelPath, model_, error)) << error;
+    emulation_ = std::make_unique<sim::CParallelEmulation>(model_, line.options);
+    EXPECT_TRUE(sim::InitSimMemory(line, model_, emulation_->Printer(), error)) << error;
+    EXPECT_TRUE(emulation_->Start(error)) << error;
+    parallel_.SetWaits({.readTotalMs = 100});
+    EXPECT_TRUE(parallel_.Open("/dev/parport0")) << "needs LD_PRELOAD=libumockdev-preload.so.0";
+    EXPECT_TRUE(parallel_.SetTimeOuts());
+  }
+  ~ParallelOverEmulation() { parallel_.Close(); }  // while the emulation still answers
+  IConnection& Connection() { return parallel_; }
+  Bytes Memory() { return emulation_->MemorySnapshot(); }
+
+ private:
+  model::CStatDataObj model_;
+  std::unique_ptr<sim::CParallelEmulation> emulation_;
+  CParallel parallel_{6};
+};
+
 template <class Peer>
 class ConnectionSuite : public ::testing::Test {
  protected:
@@ -132,7 +160,8 @@ class ConnectionSuite : public ::testing::Test {
   }
 };
 
-using Peers = ::testing::Types<SerialOverTerminal, InProcessPrinter, UsbPrinter>;
+using Peers = ::testing::Types<SerialOverTerminal, InProcessPrinter, UsbPrinter,
+                               ParallelOverEmulation>;
 TYPED_TEST_SUITE(ConnectionSuite, Peers);
 
 TYPED_TEST(ConnectionSuite, DeviceIdAsConfigured) {

@@ -1,5 +1,5 @@
-// Keeps every test of the binary away from the machine's own serial ports: "COM1"
-// names a device that does not exist unless a test points it somewhere else.
+// Keeps every test of the binary away from the machine's own ports: "COM1" and "LPT1"
+// name devices that do not exist unless a test points them somewhere else.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -13,6 +13,7 @@ class NoRealPorts : public ::testing::Environment {
   void SetUp() override {
     pelmora::log::CSettings settings;
     settings.OverridePort("COM1", "/nonexistent/pelmora-test-com1");
+    settings.OverridePort("LPT1", "/nonexistent/pelmora-test-lpt1");
     pelmora::update::SetConnectionSettings(settings);
   }
   void TearDown() override { pelmora::update::SetConnectionSettings(std::nullopt); }
