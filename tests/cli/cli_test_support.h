@@ -34,12 +34,12 @@ struct RunResult {
 using pelmora::test::ReadFile;
 using pelmora::test::WriteFile;
 
-// Runs pelmora-cli with `args` and `extraEnv` added to the environment. Output
+// Runs `program` with `args` and `extraEnv` added to the environment. Output
 // goes to temporary files rather than pipes, so a chatty child cannot block.
 // `whileRunning`, when given, is called with the child's id before it is waited for.
-inline RunResult RunCli(const std::vector<std::string>& args,
-                        const std::vector<std::string>& extraEnv = {},
-                        const std::function<void(pid_t)>& whileRunning = {}) {
+inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& extraEnv = {},
+                            const std::function<void(pid_t)>& whileRunning = {}) {
   RunResult result;
   char outName[] = "/tmp/pelmora-cli-out-XXXXXX";
   char errName[] = "/tmp/pelmora-cli-err-XXXXXX";
@@ -50,7 +50,7 @@ inline RunResult RunCli(const std::vector<std::string>& args,
     return result;
   }
 
-  std::vector<std::string> argStore{PELMORA_CLI_PATH};
+  std::vector<std::string> argStore{program};
   argStore.insert(argStore.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argStore) argv.push_back(a.data());
@@ -99,6 +99,12 @@ inline RunResult RunCli(const std::vector<std::string>& args,
   fs::remove(outName);
   fs::remove(errName);
   return result;
+}
+
+inline RunResult RunCli(const std::vector<std::string>& args,
+                        const std::vector<std::string>& extraEnv = {},
+                        const std::function<void(pid_t)>& whileRunning = {}) {
+  return RunProgram(PELMORA_CLI_PATH, args, extraEnv, whileRunning);
 }
 
 }  // namespace cli_test

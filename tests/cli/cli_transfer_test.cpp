@@ -135,6 +135,33 @@ TEST_F(CliTransfer, VerifyNamesEachSettingThePrinterDidNotKeep) {
   EXPECT_NE(good.err.find("Verify: the printer holds what was sent.\n"), std::string::npos);
 }
 
+// USB and parallel printers, emulated by the simulator for the pelmora-cli it runs: a
+// verified send, and a printer of another model, whose failure the simulator passes on.
+TEST_F(CliTransfer, SendsOverUsbAndParallelToEmulatedPrinters) {
+  const std::string tk30 = (kSourceDir / "examples/model/tk30.cfg").string();  // USB first
+  const struct {
+    const char* emulation;
+    const char* connection;
+    std::string model;
+  } cases[] = {{"--usb", "USB", tk30}, {"--parallel", "Parallel", kModelTr210}};
+  for (const auto& c : cases) {
+    for (const bool ofModel : {true, false}) {
+      std::vector<std::string> args = {c.model, c.emulation};
+      if (!ofModel)
+        args.insert(args.end(), {"--device-id", "MFG:TAVEN;MDL:TX-9;"});
+      args.insert(args.end(), {"--", PELMORA_CLI_PATH, "send", c.model, "--connection",
+                               c.connection, "--yes", "--verify"});
+      const RunResult r =
+          RunProgram(PELMORA_PRINTER_SIM, args,
+                     {"PELMORA_SETTINGS=" + Settings(), "XDG_STATE_HOME=" + dir_.string()});
+      EXPECT_EQ(r.exitCode, ofModel ? 0 : 1) << c.connection << r.err;
+      EXPECT_NE(r.err.find(ofModel ? "Verify: the printer holds what was sent.\n" : kNotFound),
+                std::string::npos)
+          << c.connection << r.err;
+    }
+  }
+}
+
 TEST_F(CliTransfer, AReadBackThatStopsOnAnErrorFailsAndSavesNothing) {
   StartSim({"--init-from-model", "--bad-reply-at", "13"}, kTs5Custom);
   const RunResult got = Run({"get", kTs5, "--device", sim_->Device(), "--yes", "--save-as",

@@ -88,21 +88,7 @@ TEST(SimProgram, ExitStatusForUsageAndUnreadableModels) {
   EXPECT_EQ(ExitStatus(kTr210 + " --fleet 127.0.0.2 2 --dump one.txt"), 2);
   EXPECT_EQ(ExitStatus(kTr210 + " --parallel"), 2);
   EXPECT_EQ(ExitStatus(kTr210 + " -- true"), 2);
-}
-
-TEST(SimProgram, RunsACommandWithThePrinterOnAnEmulatedParallelPort) {
-  TempDir dir;
-  const std::string dump = dir / "end.txt";
-  // Claims the port (PPCLAIM) and writes 0x0000 = 0xCD, as a host program would.
-  const std::string host =
-      "import os, fcntl; fd = os.open('/dev/parport0', os.O_RDWR); fcntl.ioctl(fd, 0x708b); "
-      "os.write(fd, bytes([0x1B, 0x7E, 0x57, 0, 0, 0xCD])); os.close(fd); raise SystemExit(3)";
-  EXPECT_EQ(ExitStatus(kTr210 + " --parallel --dump " + dump + " -- python3 -c \"" + host + "\""),
-            3);
-  std::ifstream in(dump);
-  std::string first;
-  std::getline(in, first);
-  EXPECT_EQ(first.substr(0, 9), "0000:CD00");
+  EXPECT_EQ(ExitStatus(kTr210 + " --usb --parallel -- true"), 2);
 }
 
 TEST(SimProgram, ServesItsLinkFromADumpAndDumpsAtExit) {
