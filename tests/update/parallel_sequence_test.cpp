@@ -26,10 +26,9 @@ using test::kTs5;
 using test::LoadModel;
 using Strings = std::vector<std::string>;
 
-constexpr const char* kNotFound =
-    "Error: Printer not found. Check printer description or connection.";
-constexpr const char* kSendQ = "Warning: Send data to printer?";
-constexpr const char* kGetQ = "Warning: Get printer setting?";
+using test::kGetQ;
+using test::kNotFound;
+using test::kSendQ;
 
 class ParallelSequenceTest : public ::testing::Test {
  protected:
@@ -55,11 +54,7 @@ class ParallelSequenceTest : public ::testing::Test {
     CUpdatePrinterDlg dlg(prompt_, ui_);
     return dlg.DoModal(mode, data, [&] { return dlg.RunOperation("Parallel"); });
   }
-  Strings Asked() const {
-    Strings texts;
-    for (const auto& asked : prompt_.AskedSoFar()) texts.push_back(asked.title + ": " + asked.text);
-    return texts;
-  }
+  Strings Asked() const { return test::AskedTexts(prompt_); }
 
   test::FlagGuard flag_;
   test::ScratchLog log_;

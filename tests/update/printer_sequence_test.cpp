@@ -103,11 +103,7 @@ class PrinterSequenceTest : public ::testing::Test {
     return *port.devices.back();
   }
   SequenceContext Context() { return {data_, prompt_, ui_, ui_}; }
-  Strings Asked() const {
-    Strings texts;
-    for (const auto& asked : prompt_.AskedSoFar()) texts.push_back(asked.title + ": " + asked.text);
-    return texts;
-  }
+  Strings Asked() const { return test::AskedTexts(prompt_); }
 
   test::FlagGuard flag_;
   test::ScratchLog log_;

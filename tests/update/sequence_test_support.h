@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "model/model_file.h"
 #include "model/stat_data_obj.h"
+#include "scripted_prompt.h"
 #include "sim_printer.h"
 
 namespace pelmora::update::test {
@@ -23,6 +25,19 @@ using pelmora::test::SimPrinter;
 inline void LoadModel(model::CStatDataObj& data, const std::string& path) {
   model::CModelFile file;
   ASSERT_EQ(file.Load(data, path), 1) << path;
+}
+
+// The sequences' questions and message, as AskedTexts gives them.
+inline constexpr const char* kNotFound =
+    "Error: Printer not found. Check printer description or connection.";
+inline constexpr const char* kSendQ = "Warning: Send data to printer?";
+inline constexpr const char* kGetQ = "Warning: Get printer setting?";
+
+// What `prompt` was asked so far, each as "TITLE: TEXT".
+inline std::vector<std::string> AskedTexts(const pelmora::test::CScriptedPrompt& prompt) {
+  std::vector<std::string> texts;
+  for (const auto& asked : prompt.AskedSoFar()) texts.push_back(asked.title + ": " + asked.text);
+  return texts;
 }
 
 }  // namespace pelmora::update::test

@@ -29,10 +29,9 @@ using test::LoadModel;
 using test::SimPrinter;
 using Strings = std::vector<std::string>;
 
-constexpr const char* kNotFound =
-    "Error: Printer not found. Check printer description or connection.";
-constexpr const char* kSendQ = "Warning: Send data to printer?";
-constexpr const char* kGetQ = "Warning: Get printer setting?";
+using test::kGetQ;
+using test::kNotFound;
+using test::kSendQ;
 
 // True when every line of `lines` is in `text`, in that order.
 bool InOrder(const std::string& text, const Strings& lines) {
@@ -58,11 +57,7 @@ class SerialSequenceTest : public ::testing::Test {
       return result;
     });
   }
-  Strings Asked() const {
-    Strings texts;
-    for (const auto& asked : prompt_.AskedSoFar()) texts.push_back(asked.title + ": " + asked.text);
-    return texts;
-  }
+  Strings Asked() const { return test::AskedTexts(prompt_); }
 
   test::FlagGuard flag_;
   test::ScratchLog log_;

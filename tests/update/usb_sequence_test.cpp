@@ -26,9 +26,8 @@ using test::kTs5;
 using test::LoadModel;
 using Strings = std::vector<std::string>;
 
-constexpr const char* kNotFound =
-    "Error: Printer not found. Check printer description or connection.";
-constexpr const char* kSendQ = "Warning: Send data to printer?";
+using test::kNotFound;
+using test::kSendQ;
 const std::string kOtherModel = "MFG:TAVEN;MDL:TS-9;";
 
 class UsbSequenceTest : public ::testing::Test {
@@ -72,11 +71,7 @@ class UsbSequenceTest : public ::testing::Test {
     CUpdatePrinterDlg dlg(prompt_, ui_);
     return dlg.DoModal(mode, data, [&] { return dlg.RunOperation("USB"); });
   }
-  Strings Asked() const {
-    Strings texts;
-    for (const auto& asked : prompt_.AskedSoFar()) texts.push_back(asked.title + ": " + asked.text);
-    return texts;
-  }
+  Strings Asked() const { return test::AskedTexts(prompt_); }
 
   static sim::CDeviceBed* bed_;
   static sim::CUsbEmulation* usb_;
