@@ -1,7 +1,10 @@
 #include "port/open_error.h"
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <system_error>
@@ -45,6 +48,24 @@ std::string DescribeOpenError(const std::string& device, int error, const char* 
     default:
       return std::generic_category().message(error);
   }
+}
+
+int OpenLocked(const std::string& device, int extraFlags, int& error) {
+  if (device.empty()) {
+    error = ENOENT;
+    return -1;
+  }
+  const int fd = ::open(device.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | extraFlags);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    error = (errno == EWOULDBLOCK) ? EBUSY : errno;
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace pelmora::port

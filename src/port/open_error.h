@@ -1,4 +1,5 @@
-// Why a printer device could not be opened, in words for the user.
+// Opening a printer device for this process alone, and why it could not be opened, in
+// words for the user.
 #pragma once
 
 #include <string>
@@ -9,5 +10,12 @@ namespace pelmora::port {
 // e.g. "no such device". For a permission error it names the group owning the device,
 // or `accessGroup` when the device's group is root or unknown, as the group to join.
 std::string DescribeOpenError(const std::string& device, int error, const char* accessGroup);
+
+// Opens `device` for reading and writing, non-blocking (the connections wait with their
+// own deadlines), close-on-exec, with `extraFlags`, and takes an exclusive lock on it
+// that keeps out every other connection object, root's included. Returns the
+// descriptor, or -1 with `error` set (EBUSY when another holds the lock, ENOENT for an
+// empty name).
+int OpenLocked(const std::string& device, int extraFlags, int& error);
 
 }  // namespace pelmora::port

@@ -13,6 +13,7 @@
 #include <chrono>
 
 #include "port/deadline.h"
+#include "port/open_error.h"
 
 namespace pelmora::port {
 
@@ -38,25 +39,11 @@ bool IsRefusal(int error) {
 // Opens and claims `device` for this process alone. Returns the descriptor, or -1 with
 // `error` set.
 int OpenClaimed(const std::string& device, int& error) {
-  if (device.empty()) {
-    error = ENOENT;
+  const int fd = OpenLocked(device, 0, error);
+  if (fd < 0)
     return -1;
-  }
-  // Non-blocking: the driver's blocking reads wait for data for ever; the loops here
-  // wait against their own deadlines instead.
-  const int fd = ::open(device.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = errno;
-    return -1;
-  }
-  // The lock keeps out every other CParallel, root's included; the exclusive claim keeps
-  // out every other driver and program, which the kernel reports as ENXIO although the
-  // port exists.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error = (errno == EWOULDBLOCK) ? EBUSY : errno;
-    ::close(fd);
-    return -1;
-  }
+  // The exclusive claim keeps out every other driver and program, which the kernel
+  // reports as ENXIO although the port exists.
   if (::ioctl(fd, PPEXCL) != 0 || ::ioctl(fd, PPCLAIM) != 0) {
     error = (errno == ENXIO) ? EBUSY : errno;
     ::close(fd);

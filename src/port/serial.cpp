@@ -11,6 +11,7 @@
 
 #include "log/debug_log.h"
 #include "port/deadline.h"
+#include "port/open_error.h"
 #include "port/termios2_line.h"
 
 namespace pelmora::port {
@@ -31,24 +32,12 @@ const log::CSettings& DefaultSettings() {
 // Opens `device` as a serial port for this process alone. Returns the descriptor, or -1
 // with `error` set.
 int OpenExclusive(const std::string& device, int& error) {
-  if (device.empty()) {
-    error = ENOENT;
+  // O_NOCTTY: the port must not become this process's terminal. Non-blocking, the open
+  // does not wait for a modem carrier. The terminal's exclusive mode keeps out other
+  // programs, but root passes it; the lock does not.
+  const int fd = OpenLocked(device, O_NOCTTY, error);
+  if (fd < 0)
     return -1;
-  }
-  // Non-blocking: the open must not wait for a modem carrier, and the I/O loops wait
-  // with poll against their deadlines instead of in read and write.
-  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = errno;
-    return -1;
-  }
-  // The lock keeps out every other CSerial, root's included; the terminal's exclusive
-  // mode keeps out other programs, but root passes it.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error = (errno == EWOULDBLOCK) ? EBUSY : errno;
-    ::close(fd);
-    return -1;
-  }
   error = detail::SetExclusive(fd, true);
   if (error == 0) {
     error = detail::MakeRaw(fd);
