@@ -2,14 +2,12 @@
 // umockdev test bed, owned for the life of the object. umockdev allows one per process.
 //
 // Code that opens the emulated devices runs with LD_PRELOAD=libumockdev-preload.so.0:
-// a test process in-process, or a child started with ChildEnvironment().
+// a test process in-process, or a child started with StartDeviceCommand().
 #pragma once
 
 #include <umockdev.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace pelmora::sim {
 
@@ -40,12 +38,6 @@ class CDeviceBed {
     error = failure != nullptr ? failure->message : "umockdev refused the device records";
     g_clear_error(&failure);
     return false;
-  }
-
-  // The variables a child program needs to see this bed: name=value pairs to add to
-  // its environment.
-  std::vector<std::pair<std::string, std::string>> ChildEnvironment() const {
-    return {{"LD_PRELOAD", "libumockdev-preload.so.0"}, {"UMOCKDEV_DIR", RootDir()}};
   }
 
  private:

@@ -14,11 +14,13 @@
 #include <string_view>
 #include <vector>
 
+#include "device_bed.h"
+#include "device_command.h"
 #include "net_runner.h"
 #include "parallel_emulation.h"
 #include "pty_runner.h"
 #include "sim_options.h"
-#include "usb_runner.h"
+#include "usb_emulation.h"
 
 namespace {
 
@@ -27,9 +29,10 @@ using pelmora::sim::CommandKind;
 
 std::atomic<pelmora::sim::CPtyRunner*> gSim{nullptr};
 std::atomic<pelmora::sim::CNetRunner*> gNet{nullptr};
-// Parallel mode: the command's process, and the requests its wait loop picks up.
+// USB and parallel modes: the command's process, and the dump requests its wait loop
+// picks up.
 std::atomic<pid_t> gCommand{0};
-std::atomic<bool> gParallelDump{false};
+std::atomic<bool> gDeviceDump{false};
 
 void OnDumpSignal(int) {
   if (pelmora::sim::CPtyRunner* sim = gSim.load()) {
@@ -38,7 +41,7 @@ void OnDumpSignal(int) {
   if (pelmora::sim::CNetRunner* net = gNet.load()) {
     net->RequestDump();
   }
-  gParallelDump = true;
+  gDeviceDump = true;
 }
 
 void OnStopSignal(int) {
@@ -129,89 +132,59 @@ int RunNetwork(const pelmora::sim::CSimCommandLine& line,
   return served ? 0 : 1;
 }
 
-// Starts the command with the umockdev preload library, in the emulation's test bed.
-// Everything is built before the fork: the emulation's threads may hold locks then.
-pid_t StartCommand(const std::vector<std::string>& command, const std::string& root) {
-  std::vector<std::string> env = {
-      "LD_PRELOAD=" + pelmora::sim::PreloadWithUmockdev(std::getenv("LD_PRELOAD")),
-      "UMOCKDEV_DIR=" + root};
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string_view text(*entry);
-    if (!text.starts_with("LD_PRELOAD=") && !text.starts_with("UMOCKDEV_DIR=")) {
-      env.emplace_back(text);
-    }
+// Starts line.command and waits for it (see WaitForDeviceCommand); 1 when it cannot be
+// started.
+int RunDeviceCommand(const pelmora::sim::CSimCommandLine& line, const std::string& root,
+                     const std::function<std::vector<std::uint8_t>()>& memory) {
+  // Without SA_RESTART, so that the wait wakes for a dump request.
+  HandleSignals();
+  const pid_t pid = pelmora::sim::StartDeviceCommand(line.command, root);
+  if (pid < 0) {
+    std::perror("pelmora-printer-sim: fork");
+    return 1;
   }
-  std::vector<char*> envp;
-  envp.reserve(env.size() + 1);
-  for (std::string& entry : env) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> args = command;
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    execvpe(argv[0], argv.data(), envp.data());
-    static constexpr char kFailed[] = "pelmora-printer-sim: cannot run the command\n";
-    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, kFailed, sizeof kFailed - 1);
-    _exit(127);
-  }
-  return pid;
+  gCommand = pid;
+  const int status = pelmora::sim::WaitForDeviceCommand(pid, gDeviceDump, line.dumpPath, memory);
+  gCommand = 0;
+  return status;
 }
 
-// Waits for the command, writing the memory on SIGUSR1. Its exit status, 128 plus the
-// signal that ended it, or 1 when the wait fails.
-int WaitForCommand(pid_t pid, const pelmora::sim::CParallelEmulation& emulation,
-                   const std::string& dumpPath) {
-  int status = 0;
-  for (;;) {
-    if (waitpid(pid, &status, 0) == pid) {
-      break;
-    }
-    if (errno != EINTR) {
-      return 1;
-    }
-    if (gParallelDump.exchange(false) && !dumpPath.empty()) {
-      pelmora::sim::WriteDumpFile(dumpPath, emulation.MemorySnapshot());
-    }
-  }
-  if (WIFEXITED(status)) {
-    return WEXITSTATUS(status);
-  }
-  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 1;
+// Fails with a message when `ok` is false.
+bool Report(bool ok, const std::string& error) {
+  if (!ok)
+    std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
+  return ok;
 }
 
 int RunParallel(const pelmora::sim::CSimCommandLine& line,
                 const pelmora::model::CStatDataObj& model) {
   pelmora::sim::CParallelEmulation emulation(model, line.options, line.parallelOptions);
   std::string error;
-  if (!pelmora::sim::InitSimMemory(line, model, emulation.Printer(), error)) {
-    std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
+  if (!Report(pelmora::sim::InitSimMemory(line, model, emulation.Printer(), error), error))
     return 1;
-  }
-  if (line.verbose) {
+  if (line.verbose)
     emulation.Printer().SetObserver(Trace);
-  }
-  if (!emulation.Start(error)) {
-    std::fprintf(stderr, "pelmora-printer-sim: %s\n", error.c_str());
+  if (!Report(emulation.Start(error), error))
     return 1;
-  }
-  // Without SA_RESTART, so that the wait wakes for a dump request.
-  HandleSignals();
-  const pid_t pid = StartCommand(line.command, emulation.RootDir());
-  if (pid < 0) {
-    std::perror("pelmora-printer-sim: fork");
+  return RunDeviceCommand(line, emulation.RootDir(),
+                          [&emulation] { return emulation.MemorySnapshot(); });
+}
+
+// A USB printer at bus 1, device 2 (/dev/bus/usb/001/002).
+int RunUsb(const pelmora::sim::CSimCommandLine& line, const pelmora::model::CStatDataObj& model) {
+  pelmora::sim::CDeviceBed bed;
+  pelmora::sim::CUsbEmulation usb(bed);
+  auto printer = std::make_unique<pelmora::sim::CFakePrinter>(model, line.options);
+  std::string error;
+  if (!Report(pelmora::sim::InitSimMemory(line, model, *printer, error), error))
     return 1;
-  }
-  gCommand = pid;
-  const int status = WaitForCommand(pid, emulation, line.dumpPath);
-  gCommand = 0;
-  if (!line.dumpPath.empty() &&
-      !pelmora::sim::WriteDumpFile(line.dumpPath, emulation.MemorySnapshot())) {
-    return status != 0 ? status : 1;
-  }
-  return status;
+  if (line.verbose)
+    printer->SetObserver(Trace);
+  pelmora::sim::CEmulatedUsbPrinter* device =
+      usb.Add(pelmora::sim::CUsbDeviceSpec{}, std::move(printer), error);
+  if (!Report(device != nullptr, error))
+    return 1;
+  return RunDeviceCommand(line, bed.RootDir(), [device] { return device->MemorySnapshot(); });
 }
 
 }  // namespace
@@ -239,7 +212,7 @@ int main(int argc, char** argv) {
     return RunNetwork(line, model);
   }
   if (line.usb) {
-    return pelmora::sim::RunUsbCommand(line, model, line.verbose ? Trace : nullptr);
+    return RunUsb(line, model);
   }
   if (line.parallel) {
     return RunParallel(line, model);

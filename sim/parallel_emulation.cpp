@@ -26,8 +26,6 @@ constexpr const char* kDeviceRecord =
     "E: SUBSYSTEM=ppdev\n"
     "A: dev=99:0\n";
 
-constexpr const char* kPreloadLibrary = "libumockdev-preload.so.0";
-
 // What one open of the device has done, as the driver keeps it per open file.
 struct COpenFile {
   bool exclusive = false;   // PPEXCL given
@@ -317,12 +315,6 @@ std::vector<std::uint8_t> CParallelEmulation::MemorySnapshot() const {
 CSimCounters CParallelEmulation::CountersSnapshot() const {
   const std::lock_guard<std::mutex> lock(state_->mutex);
   return state_->printer.Counters();
-}
-
-std::string PreloadWithUmockdev(const char* current) {
-  if (current == nullptr || *current == '\0')
-    return kPreloadLibrary;
-  return std::string(kPreloadLibrary) + ":" + current;
 }
 
 }  // namespace pelmora::sim

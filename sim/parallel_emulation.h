@@ -59,8 +59,4 @@ class CParallelEmulation {
   std::unique_ptr<CState> state_;
 };
 
-// The environment entry that makes a child process use the emulation: `current` (the
-// present LD_PRELOAD, may be null) with the umockdev preload library in front.
-std::string PreloadWithUmockdev(const char* current);
-
 }  // namespace pelmora::sim
