@@ -31,7 +31,7 @@ port::IConnection* CUsbPrinterPort::OpenNext(const log::CDebugLog& log) {
   while (next_ < usb_.DeviceCount()) {
     const int index = next_++;
     if (usb_.Open(index)) {
-      anyOpened_ = true;
+      asked_ += (asked_.empty() ? "" : ", ") + port::UsbDeviceName(usb_.Device(index));
       return &usb_;
     }
     if (failedIndex_ < 0) {
@@ -47,8 +47,8 @@ port::IConnection* CUsbPrinterPort::OpenNext(const log::CDebugLog& log) {
 }
 
 std::string CUsbPrinterPort::OpenFailure() const {
-  if (anyOpened_)
-    return {};
+  if (!asked_.empty())
+    return "No USB printer of this model answered (asked: " + asked_ + ").";
   if (usb_.DeviceCount() == 0 && failedIndex_ < 0)
     return "No USB printer was found.";
   if (failedIndex_ < 0)

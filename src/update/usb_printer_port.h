@@ -27,6 +27,7 @@ class CUsbPrinterPort final : public IPrinterPort {
   port::IConnection* OpenNext(const log::CDebugLog& log) override;
   // When no device could be opened: that there is no USB printer, or why the first
   // one that failed did not open (with the group to join when permission was denied).
+  // When some opened but none was taken: which ones were asked.
   std::string OpenFailure() const override;
 
   const port::CUsb& Usb() const { return usb_; }
@@ -36,7 +37,7 @@ class CUsbPrinterPort final : public IPrinterPort {
   int next_ = 0;
   bool counted_ = false;
   bool reportedEnd_ = false;
-  bool anyOpened_ = false;
+  std::string asked_;     // the devices opened, "BBB/DDD, ..."
   int failedIndex_ = -1;  // the first device that did not open
   int failedErrno_ = 0;
 };

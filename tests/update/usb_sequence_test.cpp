@@ -120,7 +120,11 @@ TEST_F(UsbSequenceTest, NoPrinterOfTheModelFindsNone) {
     bool deviceNotFound;
   } cases[] = {
       {"none", {}, {std::string(kNotFound) + "\nNo USB printer was found."}, false},
-      {"other and silent", {kOtherModel, ""}, {kNotFound}, true},
+      {"other and silent",
+       {kOtherModel, ""},
+       {std::string(kNotFound) +
+        "\nNo USB printer of this model answered (asked: 001/002, 001/003)."},
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
