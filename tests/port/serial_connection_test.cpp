@@ -160,8 +160,8 @@ class ConnectionSuite : public ::testing::Test {
   }
 };
 
-using Peers = ::testing::Types<SerialOverTerminal, InProcessPrinter, UsbPrinter,
-                               ParallelOverEmulation>;
+using Peers =
+    ::testing::Types<SerialOverTerminal, InProcessPrinter, UsbPrinter, ParallelOverEmulation>;
 TYPED_TEST_SUITE(ConnectionSuite, Peers);
 
 TYPED_TEST(ConnectionSuite, DeviceIdAsConfigured) {
