@@ -1,10 +1,13 @@
 #include "protocol/driver_check.h"
 
+// The headers give the types of the functions looked up below; nothing links to libcups.
 #include <cups/cups.h>
 #include <cups/http.h>
 #include <cups/ipp.h>
+#include <dlfcn.h>
 
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "log/ascii.h"
@@ -15,44 +18,96 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 3000;
 
-struct HttpClose {
-  void operator()(http_t* http) const { httpClose(http); }
+// The few functions of libcups the check calls, looked up when a check first needs them
+// so that the program starts, and runs, on a system without the library.
+struct CupsApi {
+  decltype(&::cupsServer) server = nullptr;
+  decltype(&::cupsEncryption) encryption = nullptr;
+  decltype(&::cupsDoRequest) doRequest = nullptr;
+  decltype(&::ippPort) port = nullptr;
+  decltype(&::httpConnect2) connect = nullptr;
+  decltype(&::httpSetTimeout) setTimeout = nullptr;
+  decltype(&::httpClose) close = nullptr;
+  decltype(&::ippNewRequest) newRequest = nullptr;
+  decltype(&::ippAddString) addString = nullptr;
+  decltype(&::ippDelete) deleteIpp = nullptr;
+  decltype(&::ippGetStatusCode) statusCode = nullptr;
+  decltype(&::ippFindAttribute) findAttribute = nullptr;
+  decltype(&::ippFindNextAttribute) findNextAttribute = nullptr;
+  decltype(&::ippGetString) getString = nullptr;
 };
-struct IppDelete {
-  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
-};
+
+template <typename Function>
+bool Resolve(void* library, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(::dlsym(library, name));
+  return function != nullptr;
+}
+
+// The library stays loaded once opened: its state (the server chosen, open
+// connections' buffers) lives for the process, and unloading it is not safe.
+std::optional<CupsApi> LoadCups(const char* libraryName) {
+  void* library = ::dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr)
+    return std::nullopt;
+  CupsApi api;
+  const bool complete = Resolve(library, "cupsServer", api.server) &&
+                        Resolve(library, "cupsEncryption", api.encryption) &&
+                        Resolve(library, "cupsDoRequest", api.doRequest) &&
+                        Resolve(library, "ippPort", api.port) &&
+                        Resolve(library, "httpConnect2", api.connect) &&
+                        Resolve(library, "httpSetTimeout", api.setTimeout) &&
+                        Resolve(library, "httpClose", api.close) &&
+                        Resolve(library, "ippNewRequest", api.newRequest) &&
+                        Resolve(library, "ippAddString", api.addString) &&
+                        Resolve(library, "ippDelete", api.deleteIpp) &&
+                        Resolve(library, "ippGetStatusCode", api.statusCode) &&
+                        Resolve(library, "ippFindAttribute", api.findAttribute) &&
+                        Resolve(library, "ippFindNextAttribute", api.findNextAttribute) &&
+                        Resolve(library, "ippGetString", api.getString);
+  if (!complete)
+    return std::nullopt;
+  return api;
+}
 
 }  // namespace
 
-bool IsDriverInstalled(const model::CStatDataObj& model, std::chrono::milliseconds replyBound) {
+bool IsDriverInstalled(const model::CStatDataObj& model, std::chrono::milliseconds replyBound,
+                       const char* cupsLibrary) {
   const std::string& driver = model.DriverName();
   if (driver.empty())
+    return false;
+  const std::optional<CupsApi> cups = LoadCups(cupsLibrary);
+  if (!cups)
     return false;
 
   // A direct request to the configured server: the destination functions of libcups
   // would also wait for printers announced on the network, which can take seconds.
-  const std::unique_ptr<http_t, HttpClose> http(httpConnect2(cupsServer(), ippPort(), nullptr,
-                                                             AF_UNSPEC, cupsEncryption(), 1,
-                                                             kConnectTimeoutMs, nullptr));
+  const auto httpClose = [&cups](http_t* http) { cups->close(http); };
+  const std::unique_ptr<http_t, decltype(httpClose)> http(
+      cups->connect(cups->server(), cups->port(), nullptr, AF_UNSPEC, cups->encryption(), 1,
+                    kConnectTimeoutMs, nullptr),
+      httpClose);
   if (!http)
     return false;
-  httpSetTimeout(http.get(), std::chrono::duration<double>(replyBound).count(), nullptr, nullptr);
+  cups->setTimeout(http.get(), std::chrono::duration<double>(replyBound).count(), nullptr, nullptr);
 
-  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  ipp_t* request = cups->newRequest(IPP_OP_CUPS_GET_PRINTERS);
   if (request == nullptr)
     return false;
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-               "printer-make-and-model");
+  cups->addString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                  "printer-make-and-model");
   // cupsDoRequest frees the request in every case.
-  const std::unique_ptr<ipp_t, IppDelete> response(cupsDoRequest(http.get(), request, "/"));
-  if (!response || ippGetStatusCode(response.get()) > IPP_STATUS_OK_CONFLICTING)
+  const auto ippDelete = [&cups](ipp_t* ipp) { cups->deleteIpp(ipp); };
+  const std::unique_ptr<ipp_t, decltype(ippDelete)> response(
+      cups->doRequest(http.get(), request, "/"), ippDelete);
+  if (!response || cups->statusCode(response.get()) > IPP_STATUS_OK_CONFLICTING)
     return false;
 
   for (ipp_attribute_t* attr =
-           ippFindAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT);
+           cups->findAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT);
        attr != nullptr;
-       attr = ippFindNextAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT)) {
-    const char* makeAndModel = ippGetString(attr, 0, nullptr);
+       attr = cups->findNextAttribute(response.get(), "printer-make-and-model", IPP_TAG_TEXT)) {
+    const char* makeAndModel = cups->getString(attr, 0, nullptr);
     if (makeAndModel != nullptr && log::EqualsIgnoringCase(makeAndModel, driver))
       return true;
   }

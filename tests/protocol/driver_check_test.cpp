@@ -272,5 +272,14 @@ TEST_F(DriverCheckTest, ServerThatDoesNotAnswer) {
   ::close(fd);
 }
 
+// Without the library, or with one that lacks the functions, there is no driver even
+// where the server has a queue with it.
+TEST_F(DriverCheckTest, UnloadableLibraryMeansNoDriver) {
+  for (const char* library : {"libpelmora-absent.so.2", "libm.so.6"}) {
+    EXPECT_FALSE(IsDriverInstalled(WithDriver("TAVEN TP-9 Driver"), kDriverReplyBound, library))
+        << library;
+  }
+}
+
 }  // namespace
 }  // namespace pelmora::protocol::test
