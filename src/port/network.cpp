@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "log/ascii.h"
 #include "port/deadline.h"
@@ -83,11 +85,49 @@ class CFd {
   int fd_;
 };
 
-// libcurl is set up once for the process; false when that failed, and then no
-// transfer can run.
-bool TransferLibraryReady() {
-  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  return ready;
+// The functions of libcurl a transfer calls. The library is loaded when the first
+// transfer needs it, not at start: it and the libraries it pulls in (TLS, Kerberos,
+// LDAP) cost every start of the program milliseconds and megabytes, and only the
+// network update uses them. The header gives the types only.
+struct CurlApi {
+  decltype(&::curl_global_init) globalInit = nullptr;
+  decltype(&::curl_easy_init) init = nullptr;
+  decltype(&::curl_easy_cleanup) cleanup = nullptr;
+  decltype(&::curl_easy_setopt) setopt = nullptr;
+  decltype(&::curl_easy_perform) perform = nullptr;
+  decltype(&::curl_easy_strerror) codeText = nullptr;
+  decltype(&::curl_easy_getinfo) getinfo = nullptr;
+};
+
+template <typename Function>
+bool Resolve(void* library, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(::dlsym(library, name));
+  return function != nullptr;
+}
+
+std::optional<CurlApi> LoadCurl() {
+  // Kept loaded for the process, as its global set-up is never undone.
+  void* library = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr)
+    return std::nullopt;
+  CurlApi api;
+  if (!Resolve(library, "curl_global_init", api.globalInit) ||
+      !Resolve(library, "curl_easy_init", api.init) ||
+      !Resolve(library, "curl_easy_cleanup", api.cleanup) ||
+      !Resolve(library, "curl_easy_setopt", api.setopt) ||
+      !Resolve(library, "curl_easy_perform", api.perform) ||
+      !Resolve(library, "curl_easy_strerror", api.codeText) ||
+      !Resolve(library, "curl_easy_getinfo", api.getinfo) ||
+      api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+    return std::nullopt;
+  return api;
+}
+
+// libcurl, loaded and set up once for the process; null when either failed, and then
+// no transfer can run.
+const CurlApi* TransferLibrary() {
+  static const std::optional<CurlApi> api = LoadCurl();
+  return api ? &*api : nullptr;
 }
 
 // Ends a transfer once a stop was requested.
@@ -96,7 +136,7 @@ int StopCheck(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // Whether a failure came before the server had let us in.
-bool IsConnectFailure(CURL* curl, CURLcode code) {
+bool IsConnectFailure(const CurlApi& api, CURL* curl, CURLcode code) {
   switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
@@ -106,8 +146,7 @@ bool IsConnectFailure(CURL* curl, CURLcode code) {
       return true;
     case CURLE_OPERATION_TIMEDOUT: {
       curl_off_t connected = 0;
-      return curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected) != CURLE_OK ||
-             connected == 0;
+      return api.getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected) != CURLE_OK || connected == 0;
     }
     default:
       return false;
@@ -178,10 +217,10 @@ UploadResult FtpUpload(const CNetworkAddress& address, const std::string& localP
                        std::string_view remoteName, const CNetworkWaits& waits,
                        std::string& error) {
   error.clear();
-  if (!TransferLibraryReady())
+  const CurlApi* api = TransferLibrary();
+  if (api == nullptr)
     return UploadResult::kNoConnection;
-  const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),
-                                                                 curl_easy_cleanup);
+  const std::unique_ptr<CURL, decltype(api->cleanup)> curl(api->init(), api->cleanup);
   if (!curl)
     return UploadResult::kNoConnection;
   const std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(localPath.c_str(), "rb"),
@@ -194,31 +233,31 @@ UploadResult FtpUpload(const CNetworkAddress& address, const std::string& localP
                           std::string(remoteName);
   char errorText[CURL_ERROR_SIZE] = {};
   CURL* c = curl.get();
-  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
-  curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(c, CURLOPT_READDATA, file.get());
-  curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
-  curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, 0L);
-  curl_easy_setopt(c, CURLOPT_FTPPORT, "-");  // active mode, on the control link's address
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(waits.ftpConnectTimeoutMs));
-  curl_easy_setopt(c, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(waits.ftpConnectTimeoutMs));
-  curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                   static_cast<long>((waits.ftpConnectTimeoutMs + 999) / 1000));
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(waits.ftpLowSpeedBytes));
-  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(waits.ftpLowSpeedSeconds));
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &StopCheck);
-  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
+  api->setopt(c, CURLOPT_URL, url.c_str());
+  api->setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+  api->setopt(c, CURLOPT_UPLOAD, 1L);
+  api->setopt(c, CURLOPT_READDATA, file.get());
+  api->setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+  api->setopt(c, CURLOPT_TRANSFERTEXT, 0L);
+  api->setopt(c, CURLOPT_FTPPORT, "-");  // active mode, on the control link's address
+  api->setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(waits.ftpConnectTimeoutMs));
+  api->setopt(c, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(waits.ftpConnectTimeoutMs));
+  api->setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+              static_cast<long>((waits.ftpConnectTimeoutMs + 999) / 1000));
+  api->setopt(c, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(waits.ftpLowSpeedBytes));
+  api->setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(waits.ftpLowSpeedSeconds));
+  api->setopt(c, CURLOPT_NOSIGNAL, 1L);
+  api->setopt(c, CURLOPT_NOPROGRESS, 0L);
+  api->setopt(c, CURLOPT_XFERINFOFUNCTION, &StopCheck);
+  api->setopt(c, CURLOPT_ERRORBUFFER, errorText);
 
-  const CURLcode code = curl_easy_perform(c);
+  const CURLcode code = api->perform(c);
   if (code == CURLE_OK)
     return UploadResult::kUploaded;
-  error = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+  error = errorText[0] != '\0' ? errorText : api->codeText(code);
   if (error.size() > kMaxErrorText)
     error.resize(kMaxErrorText);
-  return IsConnectFailure(c, code) ? UploadResult::kNoConnection : UploadResult::kFailed;
+  return IsConnectFailure(*api, c, code) ? UploadResult::kNoConnection : UploadResult::kFailed;
 }
 
 }  // namespace pelmora::port
