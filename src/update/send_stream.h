@@ -11,11 +11,12 @@
 
 namespace pelmora::update {
 
-// The most bytes of whole commands handed to a connection in one write while the trace
-// is off. A few KiB keep the system calls per image in the tens rather than one per
-// command, while the write time-out (it grows with the bytes of a write) stays in
-// seconds at any line speed of 1200 baud or more.
-inline constexpr std::size_t kSendBatchBytes = 4096;
+// The bytes of whole commands gathered for one write while the trace is off: a 64 KiB
+// image then takes a few hundred system calls rather than one per command, and larger
+// batches measure no faster. A write's time-out grows with its bytes (10 ms each on a
+// serial or parallel port), so a port that stops taking data is noticed only after
+// about 11 s; larger batches would make that longer still.
+inline constexpr std::size_t kSendBatchBytes = 1024;
 
 // Where a send stopped: the message to show (a format that may take the address) and
 // the address of the write command that did not get out whole (0 for the initialise
