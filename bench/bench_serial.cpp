@@ -1,25 +1,33 @@
 // Sending a full 64 KiB image (2,048 lines of 32 known bytes, a 5-byte write command per
-// byte) through CSerial::Write, command by command, to the simulated printer on a
-// pseudo-terminal. A pseudo-terminal has no line time, so what is measured is the
-// software's own time (building the commands, the writes, the simulator taking them
-// in); the summary sets it against the time the stream needs on a 115200 baud 8N1 line.
-#include <benchmark/benchmark.h>
+// byte) through CSerial to the simulated printer on a pseudo-terminal, in paired,
+// alternating rounds of two ways:
+//   per command  one CSerial::Write per command, each built by MakeWriteCommand (the
+//                send sequence's way while the trace is on);
+//   sequence     SendCommandStream with the trace off, as the send sequence writes.
+// A pseudo-terminal has no line time, so what is measured is the software's own time:
+// the sending thread's CPU time (building the commands and the system calls), and the
+// real time, which also holds the simulator taking the bytes in on the other core. The
+// summary gives the medians against the time the stream needs on a 115200 baud 8N1 line.
+//
+//   bench_serial [ROUNDS]   (default 15)
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "best_time_reporter.h"
 #include "model/stat_data_obj.h"
 #include "port/serial.h"
 #include "protocol/command_stream.h"
 #include "pty_runner.h"
+#include "update/send_stream.h"
 
 namespace {
 
@@ -27,7 +35,7 @@ using pelmora::model::CStatDataObj;
 
 constexpr double kLineBaud = 115200;
 constexpr double kBitsPerByte = 10;  // 8N1: start, 8 data, stop
-constexpr double kTargetShare = 0.02;
+constexpr double kTargetShare = 0.001;
 
 const CStatDataObj& FullModel() {
   static const CStatDataObj model = [] {
@@ -57,107 +65,125 @@ const CStatDataObj& FullModel() {
   return model;
 }
 
-// The printer on its terminal, served by a thread for the whole run.
-pelmora::sim::CPtyRunner& Printer() {
-  static const std::unique_ptr<pelmora::sim::CPtyRunner> sim = [] {
-    auto s = std::make_unique<pelmora::sim::CPtyRunner>(FullModel(), pelmora::sim::CSimOptions{});
-    std::string error;
-    if (!s->Open(error)) {
-      std::fprintf(stderr, "bench_serial: %s\n", error.c_str());
-      std::exit(1);
-    }
-    s->Start();
-    return s;
-  }();
-  return *sim;
-}
-
-// One send as the sequence does it: initialise, a write per known byte, reset.
-template <class Visit>
-bool SendImage(pelmora::port::CSerial& serial, pelmora::protocol::CommandLog log, Visit&& written) {
+// One command per write, as the sequence writes while traced.
+bool SendPerCommand(pelmora::port::CSerial& serial) {
   const pelmora::protocol::CCommandStream stream(FullModel());
-  bool ok = serial.Write(stream.InitCommand().data(),
-                         static_cast<std::uint32_t>(stream.InitCommand().size()));
+  const auto write = [&](std::span<const std::uint8_t> command) {
+    return serial.Write(command.data(), static_cast<std::uint32_t>(command.size()));
+  };
+  bool ok = write(stream.InitCommand());
   stream.ForEachWriteCommand(
       [&](std::uint16_t, std::uint8_t, std::span<const std::uint8_t> command) {
-        ok = serial.Write(command.data(), static_cast<std::uint32_t>(command.size())) && ok;
-        written(command.size());
+        ok = ok && write(command);
+        return ok;
       },
-      log);
-  ok = serial.Write(stream.ResetCommand().data(),
-                    static_cast<std::uint32_t>(stream.ResetCommand().size())) &&
-       ok;
-  return ok;
+      pelmora::protocol::CommandLog::kAsMakeWriteCommand);
+  return ok && write(stream.ResetCommand());
 }
 
-void Send(benchmark::State& state, pelmora::protocol::CommandLog log) {
-  pelmora::port::CSerial serial;
-  if (!serial.Open(Printer().DevicePath()) || !serial.SetState({115200, 8, 0, 0}) ||
-      !serial.SetTimeOuts(115200)) {
-    state.SkipWithError("cannot open the simulator's terminal");
-    return;
-  }
-  const std::uint64_t resetsBefore = Printer().CountersSnapshot().resets;
-  std::uint64_t bytes = 0;
-  for (auto _ : state) {
-    if (!SendImage(serial, log, [&](std::size_t n) { bytes += n; })) {
-      state.SkipWithError("a write failed");
-      break;
-    }
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
-  serial.Close();
+bool SendAsSequence(pelmora::port::CSerial& serial) {
+  const pelmora::protocol::CCommandStream stream(FullModel());
+  const pelmora::log::CDebugLog log("bench");
+  return !pelmora::update::SendCommandStream(stream, serial, log);
+}
 
-  // Every byte must have arrived, or the time means nothing. The reset command ends
-  // each send, so its count says when the printer has taken them all.
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct Times {
+  std::vector<double> cpu, real;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// Waits until the printer has taken `resets` reset commands, which end every send.
+bool WaitForResets(const pelmora::sim::CPtyRunner& printer, std::uint64_t resets) {
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (Printer().CountersSnapshot().resets < resetsBefore + state.iterations() &&
-         std::chrono::steady_clock::now() < limit) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (printer.CountersSnapshot().resets < resets) {
+    if (std::chrono::steady_clock::now() > limit)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  const std::vector<std::uint8_t> memory = Printer().MemorySnapshot();
-  std::uint32_t wrong = 0;
-  pelmora::protocol::ForEachKnownByte(FullModel(), [&](std::uint16_t address, std::uint8_t data) {
-    wrong += memory[address] != data;
-  });
-  if (wrong != 0) {
-    state.SkipWithError("the simulator's memory differs from the image");
-  }
-}
-
-// Commands built from the compiled template, nothing logged.
-void BM_SendImageQuiet(benchmark::State& state) {
-  Send(state, pelmora::protocol::CommandLog::kQuiet);
-}
-
-// Commands built one by one with MakeWriteCommand, as the send sequence does (log off).
-void BM_SendImageAsSequence(benchmark::State& state) {
-  Send(state, pelmora::protocol::CommandLog::kAsMakeWriteCommand);
-}
-
-BENCHMARK(BM_SendImageQuiet)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_SendImageAsSequence)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
-
-void PrintSummary(const pelmora::bench::CBestTimeReporter& reporter) {
-  const std::size_t bytes = pelmora::protocol::BuildCommandStream(FullModel()).size();
-  const double line = static_cast<double>(bytes) * kBitsPerByte / kLineBaud;
-  std::printf("\nStream: %zu bytes; line time at 115200 baud 8N1: %.2f s\n", bytes, line);
-  for (const auto& [name, seconds] : reporter.Best()) {
-    std::printf("%-24s %8.1f ms = %5.2f %% of the line time (must be < %.0f %%)\n", name.c_str(),
-                seconds * 1000, 100 * seconds / line, 100 * kTargetShare);
-  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 2;
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+  pelmora::sim::CPtyRunner printer(FullModel(), pelmora::sim::CSimOptions{});
+  std::string error;
+  if (!printer.Open(error)) {
+    std::fprintf(stderr, "bench_serial: %s\n", error.c_str());
+    return 1;
   }
-  pelmora::bench::CBestTimeReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  PrintSummary(reporter);
-  benchmark::Shutdown();
+  printer.Start();
+  pelmora::port::CSerial serial;
+  if (!serial.Open(printer.DevicePath()) || !serial.SetState({115200, 8, 0, 0}) ||
+      !serial.SetTimeOuts(115200)) {
+    std::fprintf(stderr, "bench_serial: cannot open the simulator's terminal\n");
+    return 1;
+  }
+
+  using Send = bool (*)(pelmora::port::CSerial&);
+  const struct {
+    const char* name;
+    Send send;
+  } ways[] = {{"per command", &SendPerCommand}, {"sequence", &SendAsSequence}};
+  Times times[2];
+  std::uint64_t sends = 0;
+  // One warm-up round each, then the measured ones; the order alternates per round.
+  for (int round = -1; round < rounds; ++round) {
+    for (int k = 0; k < 2; ++k) {
+      const int way = (round + k) & 1;
+      const double cpu0 = ThreadCpuSeconds();
+      const auto real0 = std::chrono::steady_clock::now();
+      const bool ok = ways[way].send(serial);
+      const double cpu = ThreadCpuSeconds() - cpu0;
+      const std::chrono::duration<double> real = std::chrono::steady_clock::now() - real0;
+      if (!ok || !WaitForResets(printer, ++sends)) {
+        std::fprintf(stderr, "bench_serial: %s: a write failed or did not arrive\n",
+                     ways[way].name);
+        return 1;
+      }
+      if (round >= 0) {
+        times[way].cpu.push_back(cpu);
+        times[way].real.push_back(real.count());
+      }
+    }
+  }
+  serial.Close();
+
+  // Every byte must have arrived, or the times mean nothing.
+  const std::vector<std::uint8_t> memory = printer.MemorySnapshot();
+  std::uint32_t wrong = 0;
+  pelmora::protocol::ForEachKnownByte(FullModel(), [&](std::uint16_t address, std::uint8_t data) {
+    wrong += memory[address] != data;
+  });
+  printer.Stop();
+  if (wrong != 0) {
+    std::fprintf(stderr, "bench_serial: the simulator's memory differs from the image\n");
+    return 1;
+  }
+
+  const std::size_t bytes = pelmora::protocol::BuildCommandStream(FullModel()).size();
+  const double line = static_cast<double>(bytes) * kBitsPerByte / kLineBaud;
+  std::printf("Stream: %zu bytes; line time at 115200 baud 8N1: %.2f s; %d rounds, medians\n",
+              bytes, line, rounds);
+  for (int way = 0; way < 2; ++way) {
+    const double cpu = Median(times[way].cpu);
+    const double real = Median(times[way].real);
+    std::printf("%-12s CPU %7.2f ms = %6.3f %%   real %7.2f ms = %6.3f %% of the line time\n",
+                ways[way].name, cpu * 1000, 100 * cpu / line, real * 1000, 100 * real / line);
+  }
+  const double share = Median(times[1].cpu) / line;
+  std::printf("sequence: %.3f %% of the line time (must be < %.1f %%): %s\n", 100 * share,
+              100 * kTargetShare, share < kTargetShare ? "met" : "NOT MET");
   return 0;
 }

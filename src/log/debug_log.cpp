@@ -184,6 +184,10 @@ void EnableLog(bool enabled) {
   gEnabled.store(enabled, std::memory_order_relaxed);
 }
 
+bool LogEnabled() {
+  return gEnabled.load(std::memory_order_relaxed);
+}
+
 std::string LogFilePath() {
   return gLogFilePath.empty() ? DefaultLogFilePath() : gLogFilePath;
 }

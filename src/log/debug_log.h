@@ -9,6 +9,8 @@ namespace pelmora::log {
 
 // Switches the trace on or off; called once at start-up from the settings.
 void EnableLog(bool enabled);
+// Whether lines are written, for callers that would do extra work only for the trace.
+bool LogEnabled();
 
 // Where lines go: "VORSETTA.LOG" in $XDG_STATE_HOME/pelmora (or ~/.local/state/pelmora).
 // Tests point it elsewhere; an empty path goes back to that default. The file is

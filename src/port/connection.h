@@ -70,6 +70,17 @@ class IConnection {
   // when the port fails or takes fewer bytes in that time.
   virtual bool Write(const std::uint8_t* bytes, std::uint32_t count) = 0;
 
+  // Write for many commands in one go, logging as Write does: `taken` comes back as
+  // the number of bytes the port took, all `count` on success. On a failure the bytes
+  // from `taken` on did not get out, so a caller that gathered several commands knows
+  // the first one that did not arrive whole. This default suits a connection whose
+  // Write takes all of the bytes or none; one that can be cut short overrides it.
+  virtual bool WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) {
+    const bool ok = Write(bytes, count);
+    taken = ok ? count : 0;
+    return ok;
+  }
+
   // Reads what arrives within the connection's read time-outs. True with `length` 0
   // when nothing arrived; false (and `length` 0) when the port fails.
   virtual bool Read(std::uint8_t* buffer, std::uint32_t& length) = 0;

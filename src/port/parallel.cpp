@@ -182,17 +182,22 @@ bool CParallel::GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) {
 }
 
 bool CParallel::Write(const std::uint8_t* bytes, std::uint32_t count) {
+  std::uint32_t taken = 0;
+  return WriteSome(bytes, count, taken);
+}
+
+bool CParallel::WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) {
   log::CDebugLog log("CParallel::Write");
+  taken = 0;
   if (!IsOpen()) {
     return NotOpen();
   }
   const CDeadline deadline = CDeadline::After(
       milliseconds(std::uint64_t{waits_.writePerByteMs} * count + waits_.writeConstantMs));
-  std::uint32_t written = 0;
-  while (written < count && StopSignal() == 0) {
-    const ssize_t n = ::write(fd_, bytes + written, count - written);
+  while (taken < count && StopSignal() == 0) {
+    const ssize_t n = ::write(fd_, bytes + taken, count - taken);
     if (n > 0) {
-      written += static_cast<std::uint32_t>(n);
+      taken += static_cast<std::uint32_t>(n);
       continue;
     }
     if (n < 0 && errno == EINTR) {
@@ -207,9 +212,9 @@ bool CParallel::Write(const std::uint8_t* bytes, std::uint32_t count) {
     }
     SleepUntil(CDeadline::Earlier(deadline, CDeadline::After(milliseconds(waits_.pollStepMs))));
   }
-  if (written < count) {
+  if (taken < count) {
     log.Output("Error : Data Length : %d, Write Length : %d\n", static_cast<int>(count),
-               static_cast<int>(written));
+               static_cast<int>(taken));
     lastError_ = ConnectionError::kTimeout;
     lastErrno_ = ETIMEDOUT;
     return false;

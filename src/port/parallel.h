@@ -72,6 +72,8 @@ class CParallel final : public IConnection {
   // "WriteFile Failed : %d" on a failure and "Error : Data Length : %d, Write Length : %d"
   // when the printer stops taking bytes.
   bool Write(const std::uint8_t* bytes, std::uint32_t count) override;
+  // Write, telling how many bytes the printer took before a failure or the write wait.
+  bool WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) override;
 
   // Reads the printer's reply in nibble mode until the buffer is full, the read wait has
   // passed, or the printer has fallen silent after sending. A printer that cannot send

@@ -178,18 +178,23 @@ bool CSerial::GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) {
 }
 
 bool CSerial::Write(const std::uint8_t* bytes, std::uint32_t count) {
+  std::uint32_t taken = 0;
+  return WriteSome(bytes, count, taken);
+}
+
+bool CSerial::WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) {
   log::CDebugLog log("CSerial::Write");
+  taken = 0;
   if (!IsOpen()) {
     Fail(ConnectionError::kNotOpen, EBADF);
     return false;
   }
-  std::uint32_t written = 0;
-  if (const int error = WriteAll(bytes, count, written); error != 0) {
+  if (const int error = WriteAll(bytes, count, taken); error != 0) {
     return Failed(log, "WriteFile", error);
   }
-  if (written < count) {
+  if (taken < count) {
     log.Output("Error : Data Length : %d, Write Length : %d\n", static_cast<int>(count),
-               static_cast<int>(written));
+               static_cast<int>(taken));
     Fail(ConnectionError::kTimeout, ETIMEDOUT);
     return false;
   }

@@ -79,6 +79,9 @@ class CSerial final : public IConnection {
   // Logs "WriteFile Failed : %d" on a failure, and
   // "Error : Data Length : %d, Write Length : %d" when the write time-out passes first.
   bool Write(const std::uint8_t* bytes, std::uint32_t count) override;
+  // Write, telling how many bytes the port took before a failure or the write time-out
+  // (10 ms per byte of `count` plus 500 ms, as for any write).
+  bool WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) override;
 
   // Reads until the buffer is full, the read time-out has passed, or no byte has come
   // for the byte-gap interval after the last one. Logs "ReadFile Failed : %d" on a

@@ -199,6 +199,12 @@ bool CUsb::GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) {
 }
 
 bool CUsb::Write(const std::uint8_t* bytes, std::uint32_t count) {
+  std::uint32_t taken = 0;
+  return WriteSome(bytes, count, taken);
+}
+
+bool CUsb::WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) {
+  taken = 0;
   if (!IsOpen()) {
     lastError_ = ConnectionError::kNotOpen;
     lastErrno_ = EBADF;
@@ -211,6 +217,8 @@ bool CUsb::Write(const std::uint8_t* bytes, std::uint32_t count) {
   const int r =
       libusb_bulk_transfer(handle_, open_->outEndpoint, const_cast<std::uint8_t*>(bytes),
                            static_cast<int>(count), &sent, static_cast<unsigned>(waits_.writeMs));
+  // A transfer that fails or times out part of the way still tells what it carried.
+  taken = static_cast<std::uint32_t>(std::clamp(sent, 0, static_cast<int>(count)));
   if (r != 0)
     return Fail(r);
   if (static_cast<std::uint32_t>(sent) != count)

@@ -77,6 +77,8 @@ class CUsb final : public IConnection {
   // One bulk OUT transfer of all `count` bytes within writeMs. False when it fails or
   // is cut short (kTimeout for a printer that stopped taking data).
   bool Write(const std::uint8_t* bytes, std::uint32_t count) override;
+  // Write, telling how many bytes the transfer carried before it failed or timed out.
+  bool WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) override;
   // One bulk IN transfer within readMs: true with what came (0 bytes when the printer
   // said nothing, or has no IN endpoint); false on a failure of the device.
   bool Read(std::uint8_t* buffer, std::uint32_t& length) override;

@@ -13,6 +13,7 @@
 #include "protocol/command_stream.h"
 #include "protocol/commands.h"
 #include "update/messages.h"
+#include "update/send_stream.h"
 #include "update/update_printer_dlg.h"
 
 namespace pelmora::update {
@@ -45,6 +46,7 @@ class COpenDevice {
     connection_ = nullptr;
   }
   port::IConnection* operator->() const { return connection_; }
+  port::IConnection& operator*() const { return *connection_; }
   explicit operator bool() const { return connection_ != nullptr; }
 
  private:
@@ -175,37 +177,10 @@ int RunSendSequence(std::string_view connection, IPrinterPort& port,
   // first write that fails ends it: the printer may hold part of that command, and the
   // next one would run into it.
   const protocol::CCommandStream stream(context.model);
-  const auto write = [&](std::span<const std::uint8_t> command) {
-    if (device->Write(command.data(), static_cast<std::uint32_t>(command.size())))
-      return true;
-    log.Output("Write Error\n");
-    return false;
-  };
-  const auto stop = [&](const char* format, std::uint32_t address) {
+  if (const std::optional<SendStop> stop = SendCommandStream(stream, *device, log)) {
     device.Close();
-    ShowError(context.prompt, format, address);
+    ShowError(context.prompt, stop->format, stop->address);
     return kStopped;
-  };
-  if (!stream.InitCommand().empty()) {
-    log.Output("Write Init Command\n");
-    if (!write(stream.InitCommand()))
-      return stop(msg::kSendFailedAtInit, 0);
-  }
-  std::optional<std::uint16_t> failedAt;
-  stream.ForEachWriteCommand(
-      [&](std::uint16_t address, std::uint8_t, std::span<const std::uint8_t> command) {
-        if (write(command))
-          return true;
-        failedAt = address;
-        return false;
-      },
-      protocol::CommandLog::kAsMakeWriteCommand);
-  if (failedAt)
-    return stop(msg::kSendFailedAt, *failedAt);
-  if (!stream.ResetCommand().empty()) {
-    log.Output("Write Reset Command\n");
-    if (!write(stream.ResetCommand()))
-      return stop(msg::kSendFailedAtReset, 0);
   }
   device.Close();
   return kFinished;

@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fake_printer.h"
+#include "log/debug_log.h"
 #include "scripted_prompt.h"
 #include "sequence_test_support.h"
 #include "sim_connection.h"
@@ -35,7 +39,20 @@ class FaultyDevice final : public port::IConnection {
     return line_.GetDeviceID(buffer, length);
   }
   bool Write(const std::uint8_t* bytes, std::uint32_t count) override {
-    return !failWrites && writes++ != failWriteAt && line_.Write(bytes, count);
+    std::uint32_t taken = 0;
+    return WriteSome(bytes, count, taken);
+  }
+  bool WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) override {
+    taken = 0;
+    if (failWrites || writes++ == failWriteAt)
+      return false;
+    // The port stops taking bytes once, part of the way through a write, and then
+    // takes everything again.
+    const bool cut = cutAfter && *cutAfter < count;
+    taken = cut ? *cutAfter : count;
+    if (cutAfter)
+      cutAfter = cut ? std::nullopt : std::optional<std::uint32_t>(*cutAfter - count);
+    return line_.Write(bytes, taken) && !cut;
   }
   bool Read(std::uint8_t* buffer, std::uint32_t& length) override {
     if (failReads) {
@@ -52,6 +69,7 @@ class FaultyDevice final : public port::IConnection {
   bool failWrites = false;
   int failWriteAt = -1;  // the write, counted from 0, that fails
   int writes = 0;
+  std::optional<std::uint32_t> cutAfter;  // the bytes taken before a write is cut short
   bool failReads = false;
 
  private:
@@ -153,6 +171,36 @@ TEST_F(PrinterSequenceTest, AFailedWriteEndsTheSendWhereItStopped) {
     EXPECT_EQ(got.resets, c.resets);
     EXPECT_EQ(Count(log_.Text(), "Write Error\n"), errorsBefore + 1);
     EXPECT_FALSE(device.IsOpen());
+  }
+}
+
+TEST_F(PrinterSequenceTest, AWriteCutShortStopsAtTheCommandItCut) {
+  // The stream: initialise [0, 3), settings 0x10 [3, 9), 0x11 [9, 15), 0x13 [15, 21),
+  // 0x20 [21, 27), reset [27, 31); the port cuts it after `cutAfter` bytes.
+  const struct {
+    std::uint32_t cutAfter;
+    const char* message;
+    std::uint64_t inits, writes;  // what reached the printer whole
+  } cases[] = {
+      {2, "Error: Send data failed.\nInitialise command", 0, 0},
+      {11, "Error: Send data failed.\nAddress = 0x0011", 1, 1},
+      {15, "Error: Send data failed.\nAddress = 0x0013", 1, 2},
+      {28, "Error: Send data failed.\nReset command", 1, 4},
+  };
+  // Traced, each command is a write of its own; untraced, they share writes.
+  for (const bool traced : {true, false}) {
+    log::EnableLog(traced);
+    for (const auto& c : cases) {
+      FakePort port(kOnePort);
+      FaultyDevice& device = AddDevice(port);
+      device.cutAfter = c.cutAfter;
+      EXPECT_EQ(RunSendSequence("Serial", port, Context()), kStopped) << c.cutAfter;
+      EXPECT_EQ(Asked().back(), c.message) << c.cutAfter << " traced " << traced;
+      const sim::CSimCounters& got = device.Printer().Counters();
+      EXPECT_EQ(got.inits, c.inits) << c.cutAfter;
+      EXPECT_EQ(got.writes, c.writes) << c.cutAfter;
+      EXPECT_EQ(got.resets, 0u) << c.cutAfter;  // nothing was written after the cut
+    }
   }
 }
 
