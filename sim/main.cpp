@@ -202,6 +202,10 @@ int main(int argc, char** argv) {
     std::fputs(pelmora::sim::SimUsage().c_str(), stdout);
     return 0;
   }
+  if (line.version) {
+    std::puts("pelmora-printer-sim " PELMORA_VERSION);
+    return 0;
+  }
 
   pelmora::model::CStatDataObj model;
   if (!pelmora::sim::LoadSimModel(line.modelPath, model, error)) {
