@@ -48,13 +48,22 @@ add_custom_target(pelmora_changelog ALL DEPENDS ${changelog})
 install(FILES ${data}/pelmora.conf.example ${data}/copyright ${changelog}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# What lintian reports of the package and is meant so (explained in the file).
+install(FILES ${data}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME pelmora)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pelmora)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "The Pelmora developers <pelmora@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure TAVEN printers")
+# The summary is the control file's first description line; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "configure TAVEN printers\n Pelmora edits the settings of TAVEN printers: it opens a printer\n model's definition or a saved configuration, shows its settings, saves\n configurations and sends them to a printer over a serial line, a parallel\n port, USB or TCP/IP, and reads them back. The package holds the desktop\n application, the command-line tool pelmora-cli and the printer simulator\n pelmora-printer-sim.")
+    "Pelmora edits the settings of TAVEN printers: it opens a printer model's
+definition or a saved configuration, shows its settings, saves configurations
+and sends them to a printer over a serial line, a parallel port, USB or TCP/IP,
+and reads them back. The package holds the desktop application, the
+command-line tool pelmora-cli and the printer simulator pelmora-printer-sim.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -20,12 +20,16 @@ gen=()
 if [[ ! -f $BUILD/CMakeCache.txt ]] && command -v ninja >/dev/null 2>&1; then
   gen=(-G Ninja)
 fi
+# Debian's hardening, but for _FORTIFY_SOURCE (see data/lintian-overrides); no compiler
+# ident in the binaries.
 cmake -S "$ROOT" -B "$BUILD" ${gen[@]+"${gen[@]}"} -DCMAKE_BUILD_TYPE=Release \
-  -DPELMORA_BUILD_TESTS=OFF -DPELMORA_BUILD_BENCH=OFF
+  -DPELMORA_BUILD_TESTS=OFF -DPELMORA_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS="-fstack-protector-strong -fstack-clash-protection -fcf-protection -fno-ident" \
+  -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro -Wl,-z,now"
 cmake --build "$BUILD" -j "$(nproc)"
 (cd "$BUILD" && cpack -G DEB)
 
 deb=$(ls "$BUILD"/pelmora_*.deb)
 echo "package: $deb"
-# The findings that remain are explained in README.md ("Installing").
-lintian --info "$deb" || true
+# Every finding is fixed or explained in data/lintian-overrides.
+lintian --info --pedantic "$deb"
