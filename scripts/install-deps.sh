@@ -26,6 +26,8 @@ PACKAGES=(
   python3-pyftpdlib # the FTP server of the tests and of the simulated network printers (run by /usr/bin/python3)
   libusb-1.0-0-dev # the USB connection
   umockdev libumockdev-dev # emulated USB and parallel printers, for the tests and the simulator
+  desktop-file-utils appstream groff-base # the staging-install check: validators, man pages
+  dpkg-dev # dpkg-shlibdeps, for the Debian package's dependencies
 )
 
 TEST_LOCALE=de_DE.UTF-8

@@ -3,7 +3,8 @@
 #   0. the layer map (no file includes a header of a layer above its own) and
 #      the formatting
 #   1. build-ci/    warnings as errors, all tests (benchmarks built, not run),
-#                   then clang-tidy over src/ and sim/
+#                   the installation into a staging folder, then clang-tidy over
+#                   src/ and sim/
 #   2. build-asan/  the tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 #   3. build-fuzz/  clang + libFuzzer: every fuzz target for a bounded time
 # Environment:
@@ -69,6 +70,9 @@ cmake --build "$CI_DIR" -j "$JOBS"
 
 section "Tests ($CI_DIR)"
 run_ctest "$CI_DIR"
+
+section "Staging install ($CI_DIR)"
+bash scripts/check_install.sh "$CI_DIR"
 
 section "clang-tidy over src/ and sim/"
 JOBS=$JOBS bash scripts/check_style.sh tidy "$CI_DIR"

@@ -93,12 +93,18 @@ void HandleSignals() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-// The FTP server script lies beside the program.
+// The FTP server script: beside the program in a build tree, in share/pelmora once
+// installed.
 std::string FtpServerScript() {
   std::string self(4096, '\0');
   const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
   self.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return self.substr(0, self.rfind('/') + 1) + "sim_ftp_server.py";
+  const std::string folder = self.substr(0, self.rfind('/') + 1);
+  const std::string beside = folder + "sim_ftp_server.py";
+  if (access(beside.c_str(), R_OK) == 0) {
+    return beside;
+  }
+  return folder + "../share/pelmora/sim_ftp_server.py";
 }
 
 int RunNetwork(const pelmora::sim::CSimCommandLine& line,
@@ -200,6 +206,10 @@ int main(int argc, char** argv) {
   }
   if (line.help) {
     std::fputs(pelmora::sim::SimUsage().c_str(), stdout);
+    return 0;
+  }
+  if (line.version) {
+    std::puts("pelmora-printer-sim " PELMORA_VERSION);
     return 0;
   }
 

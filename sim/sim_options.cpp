@@ -33,6 +33,8 @@ bool ParseNumber(std::string text, int base, T& value) {
 bool TakeFlag(const std::string& arg, CSimCommandLine& out) {
   if (arg == "--help" || arg == "-h") {
     out.help = true;
+  } else if (arg == "--version") {
+    out.version = true;
   } else if (arg == "--no-device-id") {
     out.options.answerDeviceId = false;
   } else if (arg == "--no-reply") {
@@ -165,7 +167,7 @@ bool CheckCommandMode(const CSimCommandLine& out, std::string& error) {
     error = "--usb and --parallel go one at a time";
     return false;
   }
-  if (device && out.command.empty() && !out.help) {
+  if (device && out.command.empty() && !out.help && !out.version) {
     error = std::string(mode) + " needs a command after --";
     return false;
   }
@@ -244,7 +246,8 @@ std::string SimUsage() {
          "                      becomes the printer's address (needed for several)\n"
          "  --link PATH         also make PATH a symbolic link to the terminal\n"
          "  --verbose           trace every command on standard error\n"
-         "  --help              show this text\n";
+         "  --help              show this text\n"
+         "  --version           show the program's version\n";
 }
 
 bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& out,
@@ -284,7 +287,7 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, CSimCommandLine& 
       return false;
     }
   }
-  if (out.modelPath.empty() && !out.help) {
+  if (out.modelPath.empty() && !out.help && !out.version) {
     error = "no model file given";
     return false;
   }

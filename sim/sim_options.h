@@ -20,6 +20,7 @@ struct CSimCommandLine {
   std::string linkPath;        // --link
   bool verbose = false;
   bool help = false;
+  bool version = false;
   // Network mode: one printer per address (--network, --fleet), all alike, each with
   // its own memory; empty for the serial mode.
   std::vector<std::string> networkAddresses;

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
@@ -19,28 +18,6 @@
 namespace pelmora::app {
 
 namespace {
-
-QPixmap DrawIcon(int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.scale(size / 64.0, size / 64.0);
-  // The sheet coming out of the top, then the body over it, then the slot.
-  p.setPen(QPen(QColor(90, 90, 90), 2));
-  p.setBrush(Qt::white);
-  p.drawRect(QRectF(16, 4, 32, 30));
-  p.setPen(QPen(QColor(150, 150, 150), 2));
-  for (int y = 12; y <= 24; y += 6) p.drawLine(QLineF(21, y, 43, y));
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(32, 84, 140));
-  p.drawRoundedRect(QRectF(4, 24, 56, 28), 6, 6);
-  p.setBrush(QColor(20, 50, 85));
-  p.drawRect(QRectF(12, 44, 40, 14));
-  p.setBrush(QColor(120, 220, 120));
-  p.drawEllipse(QPointF(51, 32), 3, 3);
-  return pixmap;
-}
 
 // The help file in a browser window of its own. It belongs to the window it
 // was opened from, so that it stays usable while that window is modal.
@@ -88,8 +65,11 @@ QPointer<CHelpWindow>& HelpWindow() {
 }  // namespace
 
 QIcon ApplicationIcon() {
+  // The same pictures as the installed theme icon, built into the program so that it
+  // shows wherever the program runs from.
   QIcon icon;
-  for (const int size : {16, 24, 32, 48, 64}) icon.addPixmap(DrawIcon(size));
+  for (const int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/pelmora-%1.png").arg(size), QSize(size, size));
   return icon;
 }
 

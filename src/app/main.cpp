@@ -22,6 +22,7 @@ constexpr int kUsageError = 2;
 void PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: pelmora [DIR]\n"
+      "       pelmora --help | --version\n"
       "Configures TAVEN printers. DIR is the working folder holding model/ and\n"
       "setting/ (default: the current directory).\n",
       out);
@@ -34,10 +35,14 @@ int main(int argc, char** argv) {
   // else, and the end marker after everything else.
   pelmora::app::CVorsettaApp app;
 
-  // Help needs no display.
+  // Help and the version need no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       PrintUsage(stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("pelmora " PELMORA_VERSION);
       return 0;
     }
   }

@@ -288,6 +288,7 @@ int Run(int argc, char** argv) {
       "Pelmora command-line tool: checks, shows, edits and saves TAVEN printer "
       "configurations, sends them to a printer and reads them back.",
       "pelmora-cli"};
+  app.set_version_flag("--version", "pelmora-cli " PELMORA_VERSION);
   app.require_subcommand(1);
 
   std::string file;
@@ -311,6 +312,8 @@ int Run(int argc, char** argv) {
     return app.exit(e);  // prints the help of the command asked about
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);  // prints the version
   } catch (const CLI::ParseError& e) {
     std::fprintf(stderr, "pelmora-cli: %s (see --help)\n", e.what());
     return kExitUsage;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "app/logic/app_paths.h"
 #include "app/logic/vorsetta_app.h"
 #include "log/debug_log.h"
 #include "shell_test_support.h"
@@ -71,6 +72,24 @@ TEST_F(VorsettaAppTest, RunsStartDialogInsideNetworkSession) {
   EXPECT_TRUE(sessionDuringDialog);
   EXPECT_FALSE(warningFlagAtStart);
   EXPECT_FALSE(app.HasNetworkSession());
+}
+
+// The working folder's help file first, then the installed copy, else the missing own one
+// (which grays the menu item).
+TEST(HelpFilePath, WorkingFolderFirstThenTheInstalledCopy) {
+  const TempDir dir;
+  const std::string work = dir / "work";
+  const std::string data = dir / "share";
+  std::filesystem::create_directories(work);
+  std::filesystem::create_directories(data);
+  const std::string own = work + "/VORSETTA.HLP";
+  const std::string installed = data + "/VORSETTA.HLP";
+  EXPECT_EQ(HelpFilePath(work, data), own);
+  WriteFile(installed, "<html></html>");
+  EXPECT_EQ(HelpFilePath(work, data), installed);
+  WriteFile(own, "<html></html>");
+  EXPECT_EQ(HelpFilePath(work, data), own);
+  EXPECT_EQ(HelpFilePath(work, ""), own);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ void CConfigDlg::Start(int mode, model::CStatDataObj& model, model::CModelFile& 
   printerName_ = printerName;
   description_ = description;
   workdir_ = workdir;
-  helpFilePath_ = JoinPath(workdir, kHelpFileName);
+  helpFilePath_ = HelpFilePath(workdir, InstalledDataDir());
   modified_ = false;
   hasGetCmd_ = !model.ReadTemplate().empty();
   page_ = model::kBasicPage;
