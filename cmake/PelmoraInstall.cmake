@@ -70,8 +70,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The driver check loads libcups when it runs; the simulated network printers' FTP
-# server is a python3 program.
+# The programs load libcurl (the TCP/IP update) and libcups (the USB driver check) when
+# they first need them, so dpkg-shlibdeps cannot see them; the simulated network
+# printers' FTP server is a python3 program.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcups2")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3, python3-pyftpdlib")
 set(CPACK_STRIP_FILES ON)
