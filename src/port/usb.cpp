@@ -138,6 +138,12 @@ void CUsb::Discover() {
   });
 }
 
+bool CUsb::NotOpen() {
+  lastError_ = ConnectionError::kNotOpen;
+  lastErrno_ = EBADF;
+  return false;
+}
+
 bool CUsb::Fail(int libusbError) {
   lastErrno_ = ErrnoOf(libusbError);
   lastError_ = ClassifyErrno(lastErrno_);
@@ -184,11 +190,8 @@ bool CUsb::Open(int index) {
 }
 
 bool CUsb::GetDeviceID(std::uint8_t* buffer, std::uint32_t& length) {
-  if (!IsOpen()) {
-    lastError_ = ConnectionError::kNotOpen;
-    lastErrno_ = EBADF;
-    return false;
-  }
+  if (!IsOpen())
+    return NotOpen();
   const std::uint32_t capacity = length;
   length = 0;
   if (!Write(kUsbDeviceIdRequest, sizeof kUsbDeviceIdRequest))
@@ -205,11 +208,8 @@ bool CUsb::Write(const std::uint8_t* bytes, std::uint32_t count) {
 
 bool CUsb::WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32_t& taken) {
   taken = 0;
-  if (!IsOpen()) {
-    lastError_ = ConnectionError::kNotOpen;
-    lastErrno_ = EBADF;
-    return false;
-  }
+  if (!IsOpen())
+    return NotOpen();
   if (count == 0)
     return true;
   int sent = 0;
@@ -227,11 +227,8 @@ bool CUsb::WriteSome(const std::uint8_t* bytes, std::uint32_t count, std::uint32
 }
 
 bool CUsb::Read(std::uint8_t* buffer, std::uint32_t& length) {
-  if (!IsOpen()) {
-    lastError_ = ConnectionError::kNotOpen;
-    lastErrno_ = EBADF;
-    return false;
-  }
+  if (!IsOpen())
+    return NotOpen();
   const std::uint32_t capacity = length;
   length = 0;
   if (open_->inEndpoint == 0 || capacity == 0)

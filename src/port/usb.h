@@ -101,6 +101,8 @@ class CUsb final : public IConnection {
   void Discover();
   // Records the failure behind a libusb error code and returns false.
   bool Fail(int libusbError);
+  // Records that the operation needs an open device and returns false.
+  bool NotOpen();
 
   std::string driverName_;
   CUsbWaits waits_;
