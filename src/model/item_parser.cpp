@@ -59,25 +59,37 @@ struct NamedLine {
 
 // `scratch` holds the name part when blanks had to be dropped from its inside.
 std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) {
+  // One pass finds the colon and whether a blank outside quotes stands between
+  // two other characters (blanks at the ends are trimmed anyway).
   bool quoted = false;
+  bool started = false;
+  bool pendingBlank = false;
+  bool innerBlank = false;
   std::size_t colon = std::string_view::npos;
-  for (std::size_t i = 0;; ++i) {
-    i += detail::FindAny<'"', ':'>(line.data() + i, line.size() - i);
-    if (i >= line.size())
-      break;
-    if (line[i] == '"') {
-      quoted = !quoted;
-    } else if (!quoted) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      quoted = c != '"';
+      continue;
+    }
+    if (c == ':') {
       colon = i;
       break;
     }
+    if (detail::IsBlank(c)) {
+      pendingBlank = started;
+      continue;
+    }
+    innerBlank = innerBlank || pendingBlank;
+    started = true;
+    quoted = c == '"';
   }
   if (colon == std::string_view::npos || colon + 1 == line.size())
     return std::nullopt;
   NamedLine out;
   out.attributes = line.substr(colon + 1);
   const std::string_view part = detail::TrimBlanks(line.substr(0, colon));
-  if (!detail::HasBlankOutsideQuotes(part)) {
+  if (!innerBlank) {
     out.namePart = part;
     return out;
   }

@@ -210,7 +210,7 @@ int CModelFile::ReadFile(const std::string& path) {
     return kResultNoMemory;
   }
   // The buffer's capacity is kept between loads; only the bytes read are touched.
-  std::vector<char>& buffer = store_->text;
+  auto& buffer = store_->text;
   buffer.resize(size + 1);
   std::size_t got = 0;
   while (got < size) {
@@ -236,7 +236,7 @@ int CModelFile::TakeText(std::string_view text) {
   CloseSource();
   if (text.size() > kMaxFileSize)
     return kResultNoMemory;
-  std::vector<char>& buffer = store_->text;
+  auto& buffer = store_->text;
   buffer.resize(text.size() + 1);
   text.copy(buffer.data(), text.size());
   buffer[text.size()] = '\xFF';

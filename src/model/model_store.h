@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "item.h"
@@ -11,11 +12,31 @@
 
 namespace pelmora::model {
 
+// Leaves new elements uninitialised: the file text is read over them at once.
+template <typename T>
+struct CNoInitAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = CNoInitAllocator<U>;
+  };
+  CNoInitAllocator() = default;
+  template <typename U>
+  CNoInitAllocator(const CNoInitAllocator<U>&) noexcept {}  // NOLINT
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... A>
+  void construct(U* p, A&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+  }
+};
+
 // Filled by the reader during one load and read-only after it. The model and its
 // copies share it, so the views of their items stay valid in every copy.
 class CModelStore {
  public:
-  std::vector<char> text;  // the file text and its closing 0xFF byte
+  std::vector<char, CNoInitAllocator<char>> text;  // the file text and its closing 0xFF byte
   std::vector<CChoice> choices;
   std::vector<CSetEntry> sets;
 
