@@ -12,15 +12,14 @@ namespace pelmora::model::detail {
 using log::EqualsIgnoringCase;
 
 bool HasBlankOutsideQuotes(std::string_view text) {
-  // Inside quotes only the closing quote matters, so blanks there are skipped whole.
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    i += FindAny<' ', '\t', '"'>(text.data() + i, text.size() - i);
-    if (i >= text.size())
-      return false;
-    if (text[i] != '"')
+  // Values are short: a plain loop beats starting a wide search for each quote.
+  bool quoted = false;
+  for (const char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && IsBlank(c)) {
       return true;
-    ++i;
-    i += FindAny<'"'>(text.data() + i, text.size() - i);
+    }
   }
   return false;
 }
@@ -157,17 +156,7 @@ Attribute CAttributeSplitter::ParseWhole(std::string_view text) {
 
 std::string_view CAttributeSplitter::Extract(std::string_view raw) {
   raw = TrimBlanks(raw);
-  bool inQuotes = false;
-  bool blankOutside = false;
-  for (const char c : raw) {
-    if (c == '"') {
-      inQuotes = !inQuotes;
-    } else if (!inQuotes && IsBlank(c)) {
-      blankOutside = true;
-      break;
-    }
-  }
-  if (!blankOutside)
+  if (!HasBlankOutsideQuotes(raw))
     return raw;
   const std::size_t from = scratch_.size();
   bool quoted = false;

@@ -37,7 +37,11 @@ class CText {
   std::string_view View() const { return {data(), size()}; }
   operator std::string_view() const { return View(); }  // NOLINT
   std::string Str() const { return std::string(View()); }
-  const char* data() const { return reinterpret_cast<const char*>(bits_ & detail::kPointerMask); }
+  // The packing is the point of the class, so the cast back is wanted.
+  const char* data() const {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
+    return reinterpret_cast<const char*>(bits_ & detail::kPointerMask);
+  }
   std::size_t size() const { return static_cast<std::size_t>(bits_ >> detail::kLengthShift); }
   bool empty() const { return size() == 0; }
   char front() const { return *data(); }
@@ -73,7 +77,10 @@ class CList {
   }
   CList Rebase(const T* base) const { return CList(base + (bits_ & detail::kPointerMask), size()); }
 
-  const T* data() const { return reinterpret_cast<const T*>(bits_ & detail::kPointerMask); }
+  const T* data() const {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
+    return reinterpret_cast<const T*>(bits_ & detail::kPointerMask);
+  }
   std::size_t size() const { return static_cast<std::size_t>(bits_ >> detail::kLengthShift); }
   bool empty() const { return size() == 0; }
   const T& front() const { return *data(); }
