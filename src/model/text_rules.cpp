@@ -158,7 +158,11 @@ std::string_view CAttributeSplitter::Extract(std::string_view raw) {
   raw = TrimBlanks(raw);
   if (!HasBlankOutsideQuotes(raw))
     return raw;
+  // Written through a pointer: the buffer was sized for the whole text by Split.
   const std::size_t from = scratch_.size();
+  scratch_.resize(from + raw.size());
+  char* out = scratch_.data() + from;
+  std::size_t n = 0;
   bool quoted = false;
   bool metSeparator = false;  // a `,` or `-` outside quotes was met
   for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -177,8 +181,9 @@ std::string_view CAttributeSplitter::Extract(std::string_view raw) {
     } else if (!quoted && (c == ',' || c == '-')) {
       metSeparator = true;
     }
-    scratch_.push_back(c);
+    out[n++] = c;
   }
+  scratch_.resize(from + n);
   return std::string_view(scratch_).substr(from);
 }
 
