@@ -138,9 +138,11 @@ int main(int argc, char** argv) {
   data.SetReadTemplate(read);
   data.AddModelName("TX-RB");
   data.SetFilePath(file.string());
+  static const std::string kZeros(64, '0');  // the lines view their texts
   for (int a = 0; a < bytes; a += 32) {
+    const auto n = static_cast<std::size_t>(2 * std::min(32, bytes - a));
     data.SetLines().push_back(
-        {static_cast<std::uint16_t>(a), std::string(2 * std::min(32, bytes - a), '0')});
+        {static_cast<std::uint16_t>(a), std::string_view(kZeros).substr(0, n)});
   }
   data.BuildImage(data.SetLines());
 

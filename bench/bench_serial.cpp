@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
@@ -51,13 +52,15 @@ const CStatDataObj& FullModel() {
     m.AddModelName("TX-64K");
     static const char kDigits[] = "0123456789ABCDEF";
     for (std::uint32_t line = 0; line < 2048; ++line) {
-      pelmora::model::CDataLine data{static_cast<std::uint16_t>(line * 32), {}};
+      // The lines view their texts, which must outlive the model.
+      static std::deque<std::string> texts;
+      std::string& text = texts.emplace_back();
       for (std::uint32_t j = 0; j < 32; ++j) {
         const std::uint32_t byte = ((line * 32 + j) * 7 + 3) & 0xFF;
-        data.data += kDigits[byte >> 4];
-        data.data += kDigits[byte & 15];
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
       }
-      m.SetLines().push_back(std::move(data));
+      m.SetLines().push_back({static_cast<std::uint16_t>(line * 32), text});
     }
     m.BuildImage(m.SetLines());
     return m;

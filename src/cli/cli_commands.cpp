@@ -96,9 +96,9 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
       if (value == item.onText || value == item.offText)
         return value;
       if (log::EqualsIgnoringCase(value, item.onText))
-        return item.onText;
+        return item.onText.Str();
       if (log::EqualsIgnoringCase(value, item.offText))
-        return item.offText;
+        return item.offText.Str();
       allowed = {item.onText, item.offText};
       break;
     default:

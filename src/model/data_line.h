@@ -3,15 +3,16 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
+
+#include "text_view.h"
 
 namespace pelmora::model {
 
 // One data line: its address and the hexadecimal text after the colon, as written
-// (2 to 64 characters, `xx` for unknown bytes).
+// (2 to 64 characters, `xx` for unknown bytes), a view into the model's store.
 struct CDataLine {
   std::uint16_t address = 0;
-  std::string data;
+  CText data;
 };
 
 // Up to 32 bytes of a memory image starting at `address`.

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <span>
+
+#include "text_view.h"
 
 namespace pelmora::model {
 
@@ -24,36 +25,37 @@ struct CSetEntry {
   static constexpr std::uint32_t kBit = 1;
 };
 
-// One named value of a number or code item.
+// One named value of a number or code item. Texts and lists are views into the
+// model's store (or, for records built by hand, into storage that outlives them).
 struct CChoice {
-  std::string name;             // at most 64 characters
-  std::uint32_t reserved = 0;   // always 0
-  std::int64_t value = 0;       // raw value from `number = n` or `Code = hh`
-  std::vector<CSetEntry> sets;  // set targets in file order; empty when none
+  CText name;              // at most 64 characters
+  CList<CSetEntry> sets;   // set targets in file order; empty when none
+  std::int64_t value = 0;  // raw value from `number = n` or `Code = hh`
 };
 
 // One item line of [Standard] or [Advance].
+// Texts and the choice list are views, as in CChoice.
 struct CItem {
-  std::string name;        // at most 258 characters, escapes resolved
-  std::uint32_t type = 0;  // ItemType
+  CText name;                        // at most 258 characters, escapes resolved
+  CText unit;                        // at most 32 characters
+  CText onText;                      // at most 64 characters
+  CText offText;                     // at most 64 characters
+  std::span<const CChoice> choices;  // empty when the item has no choice list
+  // Bounds of the raw value; an unsigned 4-byte item may allow up to 4294967295.
+  std::int64_t rangeMax = 0;
+  std::int64_t rangeMin = 0;
   // number/code: first byte address << 16 | last byte address (0 when single);
   // bit: byte address << 16 | bit number.
   std::uint32_t address = 0;
   std::int32_t scale = 0;
-  std::string unit;        // at most 32 characters
   std::uint32_t uniq = 0;  // first number << 16 | second number
-  std::uint32_t byteOrder = kLittleEndian;
-  // Bounds of the raw value; an unsigned 4-byte item may allow up to 4294967295.
-  std::int64_t rangeMax = 0;
-  std::int64_t rangeMin = 0;
-  std::uint32_t isUnsigned = 0;  // 1 when the range minimum was not written negative
   std::int32_t offset = 0;
-  std::uint32_t decimals = 0;    // 0 to 5
-  std::string onText;            // at most 64 characters
-  std::string offText;           // at most 64 characters
-  std::vector<CChoice> choices;  // empty when the item has no choice list
-  std::uint32_t changeable = 0;
-  std::uint32_t hasUniq = 0;
+  std::uint8_t type = 0;  // ItemType
+  std::uint8_t byteOrder = kLittleEndian;
+  std::uint8_t isUnsigned = 0;  // 1 when the range minimum was not written negative
+  std::uint8_t decimals = 0;    // 0 to 5
+  std::uint8_t changeable = 0;
+  std::uint8_t hasUniq = 0;
 
   std::uint16_t FirstAddress() const { return static_cast<std::uint16_t>(address >> 16); }
   std::uint16_t LastAddress() const { return static_cast<std::uint16_t>(address & 0xFFFF); }

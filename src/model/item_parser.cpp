@@ -24,6 +24,32 @@ constexpr std::size_t kOnOffLimit = 64;
 constexpr std::size_t kCautionLimit = 128;
 constexpr std::size_t kUnitLimit = 32;
 
+// Quoted values kept as views into the store: the file text itself when the
+// value has no escapes, else the resolved text copied into the store.
+struct CTextKeeper {
+  CModelStore& store;
+  std::string& scratch;
+
+  // As detail::ParseQuoted, with `out` a view of what was read.
+  bool Quoted(std::string_view value, std::size_t limit, CText& out) const {
+    const std::string_view v = detail::TrimBlanks(value);
+    if (v.empty() || v.front() != '"') {
+      out = CText();
+      return false;
+    }
+    const std::size_t close = v.find('"', 1);
+    const std::string_view body =
+        v.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+    if (body.find('\\') == std::string_view::npos) {
+      out = store.Keep(body.substr(0, std::min(body.size(), limit)));
+      return close + 1 == v.size();
+    }
+    const bool ok = detail::ParseQuoted(v, limit, scratch);
+    out = store.Keep(scratch);
+    return ok;
+  }
+};
+
 // A line split into its name part (blanks outside quotes dropped) and the
 // attribute text after the first colon outside quotes.
 struct NamedLine {
@@ -33,25 +59,37 @@ struct NamedLine {
 
 // `scratch` holds the name part when blanks had to be dropped from its inside.
 std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) {
+  // One pass finds the colon and whether a blank outside quotes stands between
+  // two other characters (blanks at the ends are trimmed anyway).
   bool quoted = false;
+  bool started = false;
+  bool pendingBlank = false;
+  bool innerBlank = false;
   std::size_t colon = std::string_view::npos;
-  for (std::size_t i = 0;; ++i) {
-    i += detail::FindAny<'"', ':'>(line.data() + i, line.size() - i);
-    if (i >= line.size())
-      break;
-    if (line[i] == '"') {
-      quoted = !quoted;
-    } else if (!quoted) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      quoted = c != '"';
+      continue;
+    }
+    if (c == ':') {
       colon = i;
       break;
     }
+    if (detail::IsBlank(c)) {
+      pendingBlank = started;
+      continue;
+    }
+    innerBlank = innerBlank || pendingBlank;
+    started = true;
+    quoted = c == '"';
   }
   if (colon == std::string_view::npos || colon + 1 == line.size())
     return std::nullopt;
   NamedLine out;
   out.attributes = line.substr(colon + 1);
   const std::string_view part = detail::TrimBlanks(line.substr(0, colon));
-  if (!detail::HasBlankOutsideQuotes(part)) {
+  if (!innerBlank) {
     out.namePart = part;
     return out;
   }
@@ -132,10 +170,10 @@ std::optional<CSetEntry> ParseSetTarget(std::string_view text) {
 
 // A CAUTION value must begin with a quote; a malformed string is still taken,
 // as far as it reads, when it is the line's last attribute.
-bool ReadCaution(const Attribute& attr, bool isLast, std::string& caution) {
+bool ReadCaution(const Attribute& attr, bool isLast, const CTextKeeper& keep, CText& caution) {
   if (attr.value.empty() || attr.value.front() != '"')
     return false;
-  return detail::ParseQuoted(attr.value, kCautionLimit, caution) || isLast;
+  return keep.Quoted(attr.value, kCautionLimit, caution) || isLast;
 }
 
 bool IsStart(const Attribute& attr) {
@@ -144,7 +182,9 @@ bool IsStart(const Attribute& attr) {
 
 // What an item line's attributes give besides the item itself.
 struct ItemLineState {
-  std::string caution;
+  explicit ItemLineState(const CTextKeeper& k) : keep(k) {}
+  const CTextKeeper& keep;
+  CText caution;
   bool listFollows = false;
   bool hasAddress = false;
 };
@@ -158,12 +198,12 @@ struct NumberKeysSeen {
 };
 
 // `End` names the item as it stands; any other name is quoted.
-inline bool ReadItemName(std::string_view namePart, std::string& name) {
+inline bool ReadItemName(std::string_view namePart, const CTextKeeper& keep, CText& name) {
   if (EqualsIgnoringCase(namePart, "End")) {
-    name = namePart;
+    name = keep.store.Keep(namePart);
     return true;
   }
-  return detail::ParseQuoted(namePart, kItemNameLimit, name);
+  return keep.Quoted(namePart, kItemNameLimit, name);
 }
 
 // The first Type naming a known item type, or 0. A keyless piece before it, or a
@@ -283,9 +323,9 @@ inline bool ReadNumberAttribute(const Attribute& a, bool isLast, CItem& item, It
     case Key::kDecimal:
       return ReadDecimals(v, item);
     case Key::kUnit:
-      return detail::ParseQuoted(v, kUnitLimit, item.unit);
+      return state.keep.Quoted(v, kUnitLimit, item.unit);
     case Key::kCaution:
-      return ReadCaution(a, isLast, state.caution);
+      return ReadCaution(a, isLast, state.keep, state.caution);
     case Key::kNumber:
       return ReadListStart(a, isLast && state.hasAddress && seen.range, state.listFollows);
     default:
@@ -322,13 +362,13 @@ inline bool ReadBitAttribute(const Attribute& a, Key key, bool isLast, CItem& it
     case Key::kOn:
     case Key::kOff: {
       const bool on = key == Key::kOn;
-      if (!detail::ParseQuoted(a.value, kOnOffLimit, on ? item.onText : item.offText))
+      if (!state.keep.Quoted(a.value, kOnOffLimit, on ? item.onText : item.offText))
         return false;
       (on ? hasOn : hasOff) = true;
       return true;
     }
     case Key::kCaution:
-      return ReadCaution(a, isLast, state.caution);
+      return ReadCaution(a, isLast, state.keep, state.caution);
     default:
       return true;
   }
@@ -363,7 +403,7 @@ inline bool ReadCodeItem(const std::vector<Attribute>& attrs, CItem& item, ItemL
         ok = ReadItemAddress(a.value, item, state.hasAddress);
         break;
       case Key::kCaution:
-        ok = ReadCaution(a, i == last, state.caution);
+        ok = ReadCaution(a, i == last, state.keep, state.caution);
         break;
       case Key::kCode:
         ok = ReadListStart(a, i == last, state.listFollows);
@@ -392,7 +432,7 @@ inline bool ReadItemAttributes(const std::vector<Attribute>& attrs, CItem& item,
 
 // One attribute of a choice line, given the item the list belongs to.
 inline bool ReadChoiceAttribute(const Attribute& a, const CItem& item, bool hasAddress,
-                                CChoice& choice) {
+                                CChoice& choice, std::vector<CSetEntry>& sets) {
   if (!a.hasKey || a.value.empty())
     return false;
   const Key key = KeyOf(a.key);
@@ -410,7 +450,7 @@ inline bool ReadChoiceAttribute(const Attribute& a, const CItem& item, bool hasA
     const auto target = ParseSetTarget(a.value);
     if (!target)
       return false;
-    choice.sets.push_back(*target);
+    sets.push_back(*target);
   } else {
     return false;
   }
@@ -423,8 +463,9 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
   const auto named = SplitName(line, nameScratch_);
   if (!named)
     return kResultFormError;
+  const CTextKeeper keep{*store_, quotedScratch_};
   CItem item;
-  if (!ReadItemName(named->namePart, item.name))
+  if (!ReadItemName(named->namePart, keep, item.name))
     return kResultFormError;
 
   const std::vector<Attribute>& attrs = itemSplitter_.Split(named->attributes);
@@ -432,44 +473,62 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
   if (item.type == 0)
     return kResultFormError;
   item.byteOrder = defaultOrder_;
-  ItemLineState state;
+  ItemLineState state(keep);
   if (!ReadItemAttributes(attrs, item, state))
     return kResultFormError;
 
+  const bool basic = page == kSectionStandard;
+  std::vector<CItem>& items = basic ? model_->BasicItems() : model_->AdvancedItems();
   if (state.listFollows) {
+    const std::size_t first = store_->choices.size();
     const int r = ParseChoiceList(item, state.hasAddress);
     if (r != kResultOk)
       return r;
+    // The store still grows: the list is pointed to once the load is over.
+    pendingLists_.push_back({basic, static_cast<std::uint32_t>(items.size()),
+                             static_cast<std::uint32_t>(first),
+                             static_cast<std::uint32_t>(store_->choices.size() - first)});
   }
-  const bool basic = page == kSectionStandard;
-  (basic ? model_->BasicItems() : model_->AdvancedItems()).push_back(std::move(item));
-  (basic ? basicCautions_ : advancedCautions_).push_back(std::move(state.caution));
+  items.push_back(item);
+  (basic ? basicCautions_ : advancedCautions_).push_back(state.caution);
   return kResultOk;
 }
 
-int CModelFile::ParseChoiceList(CItem& item, bool hasAddress) {
-  item.choices.reserve(8);  // lists are short; this spares most regrowth
+int CModelFile::ParseChoiceList(const CItem& item, bool hasAddress) {
+  std::vector<CChoice>& choices = store_->choices;
+  std::vector<CSetEntry>& sets = store_->sets;
+  const std::size_t firstChoice = choices.size();
+  const std::size_t firstSet = sets.size();
+  // Nothing of a failed list stays in the store.
+  auto fail = [&] {
+    choices.resize(firstChoice);
+    sets.resize(firstSet);
+    return kResultFormError;
+  };
+  const CTextKeeper keep{*store_, quotedScratch_};
   std::string_view line;
   for (;;) {
     // Section lines mean nothing inside a list: a list runs to its End line.
     if (reader_.Next(line) != CLineReader::kLine)
-      return kResultFormError;
+      return fail();
     const auto named = SplitName(line, nameScratch_);
     if (!named)
-      return kResultFormError;
+      return fail();
     if (EqualsIgnoringCase(named->namePart, "End"))
       break;
     CChoice choice;
-    if (!detail::ParseQuoted(named->namePart, kChoiceNameLimit, choice.name)) {
-      return kResultFormError;
-    }
+    if (!keep.Quoted(named->namePart, kChoiceNameLimit, choice.name))
+      return fail();
+    const std::size_t setsBefore = sets.size();
     for (const Attribute& a : choiceSplitter_.Split(named->attributes)) {
-      if (!ReadChoiceAttribute(a, item, hasAddress, choice))
-        return kResultFormError;
+      if (!ReadChoiceAttribute(a, item, hasAddress, choice, sets))
+        return fail();
     }
-    item.choices.push_back(std::move(choice));
+    // An index until the set array stops growing.
+    choice.sets = CList<CSetEntry>::FromIndex(setsBefore, sets.size() - setsBefore);
+    choices.push_back(choice);
   }
-  return item.choices.empty() ? kResultFormError : kResultOk;
+  return choices.size() == firstChoice ? fail() : kResultOk;
 }
 
 }  // namespace pelmora::model

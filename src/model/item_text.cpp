@@ -138,8 +138,11 @@ std::int64_t NumberValue(std::uint32_t raw, const CItem& item) {
 
 // A number item shows a choice by its name, with ".0" added when the name has
 // neither a point nor a slash, so that it reads like the numbers beside it.
-std::string ChoiceShownText(const std::string& name) {
-  return name.find_first_of("./") == std::string::npos ? name + ".0" : name;
+std::string ChoiceShownText(std::string_view name) {
+  std::string shown(name);
+  if (name.find_first_of("./") == std::string_view::npos)
+    shown += ".0";
+  return shown;
 }
 
 // The choice a number item's text stands for: the choice of that exact name, else the
@@ -165,7 +168,7 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
 
   for (const CChoice& choice : item.choices) {
     if (choice.value == value)
-      return ChoiceShownText(choice.name) + " " + item.unit;
+      return ChoiceShownText(choice.name) + " " + item.unit.Str();
   }
   if (item.hasUniq && static_cast<std::uint16_t>(value) == (item.uniq >> 16)) {
     value = static_cast<std::int16_t>(item.uniq & 0xFFFF);
@@ -175,7 +178,7 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
   std::int64_t power = 1;
   for (std::uint32_t i = 0; i < item.decimals; ++i) power *= 10;
   const std::int64_t scaled = RoundedQuotient((value + item.offset) * power, EffectiveScale(item));
-  return FormatFixed(scaled, item.decimals) + " " + item.unit;
+  return FormatFixed(scaled, item.decimals) + " " + item.unit.Str();
 }
 
 std::string CodeText(const CStatDataObj& model, const CItem& item) {
@@ -199,9 +202,9 @@ std::string CodeText(const CStatDataObj& model, const CItem& item) {
       }
     }
     if (match)
-      return choice.name;
+      return choice.name.Str();
   }
-  return item.choices.front().name;
+  return item.choices.front().name.Str();
 }
 
 void SetNumberText(CStatDataObj& model, const CItem& item, std::string_view text) {
@@ -266,7 +269,7 @@ std::string GetItemText(const CStatDataObj& model, const CItem& item) {
     case kBitItem: {
       std::uint8_t byte = 0;
       ReadByte(model, item.FirstAddress(), byte);
-      return ((byte >> (item.BitNumber() & 0x7)) & 1u) ? item.onText : item.offText;
+      return (((byte >> (item.BitNumber() & 0x7)) & 1u) ? item.onText : item.offText).Str();
     }
     case kCodeItem:
       return CodeText(model, item);

@@ -173,7 +173,8 @@ CModelFile::~CModelFile() {
 }
 
 std::string_view CModelFile::Text() const {
-  return buffer_.empty() ? std::string_view() : std::string_view(buffer_.data(), textSize_ + 1);
+  return !store_ || store_->text.empty() ? std::string_view()
+                                         : std::string_view(store_->text.data(), textSize_ + 1);
 }
 
 void CModelFile::CloseSource() {
@@ -184,7 +185,7 @@ void CModelFile::CloseSource() {
 }
 
 void CModelFile::Release() {
-  std::vector<char>().swap(buffer_);
+  store_.reset();
   textSize_ = 0;
   fileSetLayout_.clear();
   basicCautions_.clear();
@@ -209,10 +210,11 @@ int CModelFile::ReadFile(const std::string& path) {
     return kResultNoMemory;
   }
   // The buffer's capacity is kept between loads; only the bytes read are touched.
-  buffer_.resize(size + 1);
+  auto& buffer = store_->text;
+  buffer.resize(size + 1);
   std::size_t got = 0;
   while (got < size) {
-    const ssize_t n = ::read(fd, buffer_.data() + got, size - got);
+    const ssize_t n = ::read(fd, buffer.data() + got, size - got);
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0) {
@@ -223,7 +225,8 @@ int CModelFile::ReadFile(const std::string& path) {
       break;  // the file shrank while being read
     got += static_cast<std::size_t>(n);
   }
-  buffer_[got] = '\xFF';
+  buffer.resize(got + 1);
+  buffer[got] = '\xFF';
   textSize_ = got;
   fd_ = fd;
   return kResultOk;
@@ -233,9 +236,10 @@ int CModelFile::TakeText(std::string_view text) {
   CloseSource();
   if (text.size() > kMaxFileSize)
     return kResultNoMemory;
-  buffer_.resize(text.size() + 1);
-  text.copy(buffer_.data(), text.size());
-  buffer_[text.size()] = '\xFF';
+  auto& buffer = store_->text;
+  buffer.resize(text.size() + 1);
+  text.copy(buffer.data(), text.size());
+  buffer[text.size()] = '\xFF';
   textSize_ = text.size();
   return kResultOk;
 }
@@ -260,11 +264,20 @@ int CModelFile::LoadSource(CStatDataObj& model, const std::string& path,
     advancedCautions_.clear();
     errorCode_ = 0;
     reader_ = CLineReader();
+    pendingLists_.clear();
+    // A store still shared with a copy of an earlier model stays as it is.
+    if (store_ && store_.use_count() == 1) {
+      store_->Clear();
+    } else {
+      store_ = std::make_shared<CModelStore>();
+    }
+    model.AdoptStore(store_);
     const int opened = text != nullptr ? TakeText(*text) : ReadFile(path);
     if (opened != kResultOk)
       return opened;
 
     const int result = Parse();
+    FinishStore();
 
     fileSetLayout_.clear();
     for (const CDataLine& line : model.SetLines()) {
@@ -277,16 +290,36 @@ int CModelFile::LoadSource(CStatDataObj& model, const std::string& path,
       return kResultException;
     if (!model.MarkChangeable())
       return kResultNoMemory;
-    model.SetCautions(kBasicPage, basicCautions_);
-    model.SetCautions(kAdvancedPage, advancedCautions_);
+    model.SetCautions(kBasicPage, std::move(basicCautions_));
+    model.SetCautions(kAdvancedPage, std::move(advancedCautions_));
+    basicCautions_.clear();
+    advancedCautions_.clear();
     return result;
   } catch (const std::bad_alloc&) {
+    // Choice lists not yet pointed into the store must not be followed.
+    model.Reset();
     return kResultNoMemory;
   }
 }
 
+void CModelFile::FinishStore() {
+  CModelStore& store = *store_;
+  // Exact sizes: the arrays live as long as the model.
+  store.choices.shrink_to_fit();
+  store.sets.shrink_to_fit();
+  for (CChoice& choice : store.choices) choice.sets = choice.sets.Rebase(store.sets.data());
+  for (const CPendingList& list : pendingLists_) {
+    CItem& item = (list.basic ? model_->BasicItems() : model_->AdvancedItems())[list.item];
+    item.choices = std::span<const CChoice>(store.choices.data() + list.first, list.count);
+  }
+  pendingLists_.clear();
+  pendingLists_.shrink_to_fit();
+  model_->BasicItems().shrink_to_fit();
+  model_->AdvancedItems().shrink_to_fit();
+}
+
 int CModelFile::Parse() {
-  reader_ = CLineReader(std::string_view(buffer_.data(), textSize_ + 1));
+  reader_ = CLineReader(std::string_view(store_->text.data(), textSize_ + 1));
   section_ = kSectionHeader;
   ended_ = 0;
   keysSeen_ = 0;
@@ -464,7 +497,7 @@ int CModelFile::ParseDataLine(std::string_view line) {
   std::vector<CDataLine>& list = section_ == kSectionDefault ? model_->DefaultLines()
                                  : section_ == kSectionMask  ? model_->MaskLines()
                                                              : model_->SetLines();
-  list.push_back(CDataLine{address, std::string(data)});
+  list.push_back(CDataLine{address, store_->Keep(data)});
   runningAddress_ = static_cast<std::uint16_t>(address + data.size() / 2);
   firstLine_ = false;
   return kResultOk;

@@ -110,7 +110,10 @@ class CModelFile {
   int ParseSectionLine(std::string_view line);
   int ParseHeaderLine(std::string_view line);
   int ParseDataLine(std::string_view line);
-  int ParseChoiceList(CItem& item, bool hasAddress);
+  int ParseChoiceList(const CItem& item, bool hasAddress);
+  // Points the items' choice lists and the choices' set lists into the store once
+  // it has stopped growing, and hands the store to the model.
+  void FinishStore();
   int CheckCompleteness();
   int ReadFile(const std::string& path);
   int TakeText(std::string_view text);
@@ -123,7 +126,8 @@ class CModelFile {
 
   CStatDataObj* model_ = nullptr;
   int fd_ = -1;
-  std::vector<char> buffer_;  // file text plus a closing 0xFF byte
+  // The file text plus a closing 0xFF byte, and what the model keeps of it.
+  std::shared_ptr<CModelStore> store_;
   std::vector<char> listingBuffer_;
   std::size_t textSize_ = 0;
   CLineReader reader_;
@@ -138,8 +142,17 @@ class CModelFile {
   // Address and length of each [SetData] line as the file had them, so that a
   // save knows whether it can rewrite those lines in place.
   std::vector<std::pair<std::uint16_t, std::size_t>> fileSetLayout_;
-  std::vector<std::string> basicCautions_;
-  std::vector<std::string> advancedCautions_;
+  std::vector<CText> basicCautions_;
+  std::vector<CText> advancedCautions_;
+  // Choice lists read during the parse, by page and item index, as indices into
+  // the store's choices.
+  struct CPendingList {
+    bool basic = false;
+    std::uint32_t item = 0;
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+  };
+  std::vector<CPendingList> pendingLists_;
   std::string currentFile_;
   // Working buffers kept between lines so that parsing a line allocates nothing.
   // The attribute splitters belong to the readers alone, so they are defined
@@ -150,6 +163,7 @@ class CModelFile {
   detail::CAttributeSplitter& choiceSplitter_;
   std::vector<std::string_view> pieces_;
   std::string nameScratch_;
+  std::string quotedScratch_;
 };
 
 // Reads the name of a section line (`[Name]`, blanks allowed before the `]`).

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "atomic_file.h"
 #include "log/ascii.h"
@@ -109,7 +110,7 @@ class CSettingCopy {
       return;  // a data line of a [SetData] laid out otherwise: the block at the end replaces it
     } else if (section_ == kSectionSetData && !content.empty() && next_ < setLines_.size()) {
       const std::size_t colon = raw.find(':');
-      const std::string& data = setLines_[next_++].data;
+      const std::string_view data = setLines_[next_++].data;
       const std::size_t at = out_.size();
       out_.append(raw);
       if (colon != std::string_view::npos)
@@ -228,20 +229,27 @@ void CModelFile::RefreshSetData() {
   static constexpr char kHex[] = "0123456789ABCDEF";
   // One set line per block of the current image, so that an image rebuilt from
   // lines of another layout (the factory data) is saved whole.
+  const std::vector<CDataBlock>& blocks = model_->CurrentImage().Blocks();
+  // All texts in one buffer that the model keeps; sized first so that it never moves.
+  std::size_t size = 0;
+  for (const CDataBlock& block : blocks) size += 2 * std::size_t{block.count};
+  auto text = std::make_shared<std::string>();
+  text->reserve(size);
   std::vector<CDataLine> lines;
-  for (const CDataBlock& block : model_->CurrentImage().Blocks()) {
-    CDataLine line{block.address, {}};
+  lines.reserve(blocks.size());
+  for (const CDataBlock& block : blocks) {
+    const std::size_t from = text->size();
     for (std::size_t j = 0; j < block.count; ++j) {
       if (block.IsKnown(j)) {
-        line.data += kHex[block.bytes[j] >> 4];
-        line.data += kHex[block.bytes[j] & 0xF];
+        *text += kHex[block.bytes[j] >> 4];
+        *text += kHex[block.bytes[j] & 0xF];
       } else {
-        line.data += "XX";
+        *text += "XX";
       }
     }
-    lines.push_back(std::move(line));
+    lines.push_back({block.address, std::string_view(*text).substr(from)});
   }
-  model_->SetLines() = std::move(lines);
+  model_->ReplaceSetLines(std::move(lines), std::move(text));
 }
 
 std::string CModelFile::WriteSettingCopy(std::string_view description) const {

@@ -70,12 +70,15 @@ std::uint32_t CStatDataObj::CopyOut(const std::vector<std::uint8_t>& from, std::
   return static_cast<std::uint32_t>(from.size());
 }
 
-int CStatDataObj::GetEntry(const std::vector<std::string>& list, int i, std::string& out) {
+template <typename T>
+int CStatDataObj::GetEntry(const std::vector<T>& list, int i, std::string& out) {
   if (i < 0 || static_cast<std::size_t>(i) >= list.size())
     return 0;
-  out = list[static_cast<std::size_t>(i)];
+  out = std::string_view(list[static_cast<std::size_t>(i)]);
   return 1;
 }
+template int CStatDataObj::GetEntry(const std::vector<std::string>&, int, std::string&);
+template int CStatDataObj::GetEntry(const std::vector<CText>&, int, std::string&);
 
 int CStatDataObj::GetDriverName(std::string& out) const {
   if (driverName_.empty())
@@ -109,7 +112,7 @@ int CStatDataObj::GetCaution(Page page, int i, std::string& out) const {
   return 0;
 }
 
-void CStatDataObj::SetCautions(Page page, std::vector<std::string> cautions) {
+void CStatDataObj::SetCautions(Page page, std::vector<CText> cautions) {
   (page == kBasicPage ? basicCautions_ : advancedCautions_) = std::move(cautions);
 }
 

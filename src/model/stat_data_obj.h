@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "data_line.h"
 #include "item.h"
 #include "memory_image.h"
+#include "model_store.h"
 
 namespace pelmora::model {
 
@@ -86,7 +88,16 @@ class CStatDataObj {
   // Caution texts, one per item of the page. Returns 1 and copies entry `i`, or
   // sets `out` empty and returns 0 when `i` is out of range.
   int GetCaution(Page page, int i, std::string& out) const;
-  void SetCautions(Page page, std::vector<std::string> cautions);
+  void SetCautions(Page page, std::vector<CText> cautions);
+
+  // The store the views of items, choices, data lines and cautions point into;
+  // shared with copies of the model, which keeps those views valid in them.
+  void AdoptStore(std::shared_ptr<const CModelStore> store) { store_ = std::move(store); }
+  // Replaces the set lines by `lines`, whose texts lie in `text`.
+  void ReplaceSetLines(std::vector<CDataLine> lines, std::shared_ptr<const std::string> text) {
+    setLines_ = std::move(lines);
+    setText_ = std::move(text);
+  }
 
   // Rebuild the current image from `lines` / the mask image from the mask lines.
   // Return 1 (0 is kept for a memory failure).
@@ -110,9 +121,12 @@ class CStatDataObj {
  private:
   static void Assign(std::vector<std::uint8_t>& to, std::span<const std::uint8_t> bytes);
   static std::uint32_t CopyOut(const std::vector<std::uint8_t>& from, std::uint8_t* out);
-  static int GetEntry(const std::vector<std::string>& list, int i, std::string& out);
+  template <typename T>
+  static int GetEntry(const std::vector<T>& list, int i, std::string& out);
   bool IsChangeable(const CItem& item) const;
 
+  std::shared_ptr<const CModelStore> store_;
+  std::shared_ptr<const std::string> setText_;  // texts of set lines made from the image
   std::vector<std::uint8_t> cmdLine_, rstCmd_, initLine_, getCmd_;
   std::string filePath_;
   std::string driverName_;
@@ -125,8 +139,8 @@ class CStatDataObj {
   CMemoryImage image_;
   std::vector<CDataLine> maskLines_;
   CMemoryImage maskImage_;
-  std::vector<std::string> basicCautions_;
-  std::vector<std::string> advancedCautions_;
+  std::vector<CText> basicCautions_;
+  std::vector<CText> advancedCautions_;
 };
 
 }  // namespace pelmora::model

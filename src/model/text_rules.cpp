@@ -11,29 +11,15 @@ namespace pelmora::model::detail {
 
 using log::EqualsIgnoringCase;
 
-std::string_view TrimLeft(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && IsSpace(s[i])) ++i;
-  return s.substr(i);
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
 bool HasBlankOutsideQuotes(std::string_view text) {
-  // Inside quotes only the closing quote matters, so blanks there are skipped whole.
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    i += FindAny<' ', '\t', '"'>(text.data() + i, text.size() - i);
-    if (i >= text.size())
-      return false;
-    if (text[i] != '"')
+  // Values are short: a plain loop beats starting a wide search for each quote.
+  bool quoted = false;
+  for (const char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && IsBlank(c)) {
       return true;
-    ++i;
-    i += FindAny<'"'>(text.data() + i, text.size() - i);
+    }
   }
   return false;
 }
@@ -133,31 +119,32 @@ const std::vector<Attribute>& CAttributeSplitter::Split(std::string_view text) {
   scratch_.clear();
   // Extracted values never outgrow their text, so views into the buffer stay valid.
   scratch_.reserve(text.size() + 1);
+  const char* p = text.data();
+  std::size_t end = text.size();
   bool quoted = false;
   int depth = 0;
   std::size_t start = 0;
   for (std::size_t i = 0;; ++i) {
-    i += quoted ? FindAny<'"'>(text.data() + i, text.size() - i)
-                : FindAny<'"', '(', ')', '!', ','>(text.data() + i, text.size() - i);
-    if (i >= text.size())
+    i += quoted ? FindAny<'"'>(p + i, end - i) : FindAny<'"', '(', ')', '!', ','>(p + i, end - i);
+    if (i >= end)
       break;
-    const char c = text[i];
+    const char c = p[i];
     if (c == '"') {
       quoted = !quoted;
     } else if (c == '(') {
       ++depth;
     } else if (c == ')') {
-      if (depth > 0)
-        --depth;
+      depth -= depth > 0 ? 1 : 0;
     } else if (c == '!') {
-      text = text.substr(0, i);  // a comment ends the list
+      end = i;  // a comment ends the list
       break;
     } else if (depth == 0) {
       attrs_.push_back(Parse(text.substr(start, i - start)));
       start = i + 1;
     }
   }
-  attrs_.push_back(Parse(text.substr(std::min(start, text.size()))));
+  start = std::min(start, end);
+  attrs_.push_back(Parse(text.substr(start, end - start)));
   return attrs_;
 }
 
@@ -171,7 +158,11 @@ std::string_view CAttributeSplitter::Extract(std::string_view raw) {
   raw = TrimBlanks(raw);
   if (!HasBlankOutsideQuotes(raw))
     return raw;
+  // Written through a pointer: the buffer was sized for the whole text by Split.
   const std::size_t from = scratch_.size();
+  scratch_.resize(from + raw.size());
+  char* out = scratch_.data() + from;
+  std::size_t n = 0;
   bool quoted = false;
   bool metSeparator = false;  // a `,` or `-` outside quotes was met
   for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -190,8 +181,9 @@ std::string_view CAttributeSplitter::Extract(std::string_view raw) {
     } else if (!quoted && (c == ',' || c == '-')) {
       metSeparator = true;
     }
-    scratch_.push_back(c);
+    out[n++] = c;
   }
+  scratch_.resize(from + n);
   return std::string_view(scratch_).substr(from);
 }
 
@@ -199,13 +191,15 @@ Attribute CAttributeSplitter::Parse(std::string_view piece) {
   Attribute attr;
   piece = TrimLeft(piece);
   std::size_t i = 0;
-  while (i < piece.size() && !IsBlank(piece[i]) && piece[i] != '=') ++i;
+  bool quoteInKey = false;
+  while (i < piece.size() && !IsBlank(piece[i]) && piece[i] != '=') {
+    quoteInKey = quoteInKey || piece[i] == '"';
+    ++i;
+  }
   const std::string_view key = piece.substr(0, i);
   while (i < piece.size() && IsBlank(piece[i])) ++i;
-  if (i >= piece.size() || piece[i] != '=' || i + 1 == piece.size() ||
-      key.find('"') != std::string_view::npos) {
+  if (i >= piece.size() || piece[i] != '=' || i + 1 == piece.size() || quoteInKey)
     return attr;
-  }
   attr.hasKey = true;
   attr.key = key;
   attr.value = Extract(piece.substr(i + 1));

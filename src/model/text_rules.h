@@ -18,8 +18,18 @@ inline bool IsBlank(char c) {
 inline bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-std::string_view TrimLeft(std::string_view s);
-std::string_view TrimBlanks(std::string_view s);  // both ends, spaces and tabs
+inline std::string_view TrimLeft(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && IsSpace(s[i])) ++i;
+  return s.substr(i);
+}
+// Both ends, spaces and tabs.
+inline std::string_view TrimBlanks(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
 using log::HexDigit;
 
 // True when `text` has a blank or tab outside double quotes.

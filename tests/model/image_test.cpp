@@ -134,7 +134,9 @@ CSetEntry ByteTarget(std::uint32_t byte) {
 }
 CItem Code(std::uint32_t first, std::vector<std::vector<CSetEntry>> choices) {
   CItem item = Make(kCodeItem, first << 16);
-  for (auto& sets : choices) item.choices.push_back({.name = "c", .sets = std::move(sets)});
+  std::vector<ChoiceSpec> specs;
+  for (auto& sets : choices) specs.push_back({.name = "c", .sets = std::move(sets)});
+  item.choices = KeepChoices(specs);
   return item;
 }
 

@@ -90,8 +90,8 @@ CItem Uniq(CItem item, std::uint32_t pair, std::uint32_t has = 1) {
   item.hasUniq = has;
   return item;
 }
-CItem WithChoices(CItem item, std::vector<CChoice> choices) {
-  item.choices = std::move(choices);
+CItem WithChoices(CItem item, const std::vector<ChoiceSpec>& choices) {
+  item.choices = KeepChoices(choices);
   return item;
 }
 
@@ -101,8 +101,8 @@ const CItem kBit = [] {
   item.offText = "Disable";
   return item;
 }();
-const CItem kBaud = WithChoices(Make(kCodeItem, 0x00600000),
-                                {{"9600", 0, 0, {}}, {"19200", 0, 1, {}}, {"Max", 0, 255, {}}});
+const CItem kBaud =
+    WithChoices(Make(kCodeItem, 0x00600000), {{"9600", 0, {}}, {"19200", 1, {}}, {"Max", 255, {}}});
 CSetEntry BitSet(std::uint32_t byte, std::uint32_t bit, std::uint32_t data) {
   return {.kind = CSetEntry::kBit, .bitTarget = byte << 16 | bit, .data = data};
 }
@@ -110,26 +110,23 @@ CSetEntry ByteSet(std::uint32_t byte, std::uint32_t data) {
   return {.kind = CSetEntry::kByte, .byteTarget = byte << 16, .data = data};
 }
 const CItem kMode =
-    WithChoices(Make(kCodeItem, 0), {{"Fast", 0, 0, {BitSet(0x70, 0, 1), ByteSet(0x71, 3)}},
-                                     {"Quiet", 0, 0, {BitSet(0x70, 0, 0), ByteSet(0x71, 1)}},
-                                     {"Eco", 0, 0, {ByteSet(0x71, 2)}}});
+    WithChoices(Make(kCodeItem, 0), {{"Fast", 0, {BitSet(0x70, 0, 1), ByteSet(0x71, 3)}},
+                                     {"Quiet", 0, {BitSet(0x70, 0, 0), ByteSet(0x71, 1)}},
+                                     {"Eco", 0, {ByteSet(0x71, 2)}}});
 CItem CodePair(std::uint32_t order) {
-  CItem item =
-      WithChoices(Make(kCodeItem, 0x00600061),
-                  {{"A", 0, 0x0102, {}}, {"B", 0, 0x0201, {}}, {"Wide", 0, 0, {ByteSet(0x71, 5)}}});
+  CItem item = WithChoices(Make(kCodeItem, 0x00600061),
+                           {{"A", 0x0102, {}}, {"B", 0x0201, {}}, {"Wide", 0, {ByteSet(0x71, 5)}}});
   item.byteOrder = order;
   return item;
 }
 
 TEST_P(ItemTextTest, GetItemText) {
-  const CItem choices = WithChoices(Num(0x50, 0, 0, 255), {{"1/2", 0, 2, {}},
-                                                           {"5", 0, 5, {}},
-                                                           {"Auto", 0, 7, {}},
-                                                           {"2.5", 0, 3, {}},
-                                                           {"Max", 0, 20, {}}});
+  const CItem choices =
+      WithChoices(Num(0x50, 0, 0, 255),
+                  {{"1/2", 2, {}}, {"5", 5, {}}, {"Auto", 7, {}}, {"2.5", 3, {}}, {"Max", 20, {}}});
   CItem withUnit = choices;
   withUnit.unit = "mm";
-  const CItem signedChoice = WithChoices(Num(0x50, 0, -10, 10), {{"Off", 0, -1, {}}});
+  const CItem signedChoice = WithChoices(Num(0x50, 0, -10, 10), {{"Off", -1, {}}});
   const struct {
     const char* what;
     CItem item;
@@ -173,7 +170,7 @@ TEST_P(ItemTextTest, GetItemText) {
        {{0x10, "FFFFFFFF"}},
        "42949672.95 "},
       {"4-byte unsigned choice",
-       WithChoices(Num(0x10, 0x13, 0, 4294967295), {{"All", 0, 4294967295, {}}}),
+       WithChoices(Num(0x10, 0x13, 0, 4294967295), {{"All", 4294967295, {}}}),
        {{0x10, "FFFFFFFF"}},
        "All.0 "},
       {"4-byte signed minimum",
@@ -243,8 +240,8 @@ TEST_P(ItemTextTest, GetItemText) {
 }
 
 TEST_P(ItemTextTest, SetItemText) {
-  const CItem choices = WithChoices(Num(0x10, 0, 0, 255), {{"5", 0, 9, {}}, {"Auto", 0, 7, {}}});
-  const CItem twoBit = WithChoices(Make(kCodeItem, 0), {{"Two", 0, 0, {BitSet(0x10, 0, 2)}}});
+  const CItem choices = WithChoices(Num(0x10, 0, 0, 255), {{"5", 9, {}}, {"Auto", 7, {}}});
+  const CItem twoBit = WithChoices(Make(kCodeItem, 0), {{"Two", 0, {BitSet(0x10, 0, 2)}}});
   const struct {
     const char* what;
     CItem item;
@@ -403,7 +400,7 @@ TEST_P(ItemTextTest, CheckValue) {
        {{"0.05", 0}, {"0.1", 1}, {"1.1", 1}, {"1.25", 0}, {"1.5", 0}}},
       {Num(0x10, 0, 0, 0), {{"0", 1}, {"1", 0}}},
       // Choices are the item's own values even outside the range.
-      {WithChoices(Num(0x10, 0, 0, 5), {{"80", 0, 80, {}}, {"1/8", 0, 8, {}}}),
+      {WithChoices(Num(0x10, 0, 0, 5), {{"80", 80, {}}, {"1/8", 8, {}}}),
        {{"80.0", 1}, {"80", 1}, {"1/8", 1}, {"80.00", 0}, {"1/8.0", 0}, {"8", 0}}},
       {Scaled(Make(kNumberItem, 0x00100000), 1, 0), {{"0", 1}, {"-1", 0}, {"1", 0}}},
   };

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "model/model_file.h"
 #include "model/result_codes.h"
@@ -97,6 +100,24 @@ inline std::string Dump(const CMemoryImage& image) {
     }
   }
   return out;
+}
+
+// A choice as a test writes it.
+struct ChoiceSpec {
+  CText name;
+  std::int64_t value = 0;
+  std::vector<CSetEntry> sets;
+};
+// The records a model's store would hold for `specs`, kept for the whole test run.
+inline std::span<const CChoice> KeepChoices(const std::vector<ChoiceSpec>& specs) {
+  static std::deque<std::vector<CSetEntry>> sets;
+  static std::deque<std::vector<CChoice>> lists;
+  std::vector<CChoice>& list = lists.emplace_back();
+  for (const ChoiceSpec& s : specs) {
+    const std::vector<CSetEntry>& kept = sets.emplace_back(s.sets);
+    list.push_back({s.name, CList<CSetEntry>(kept.data(), kept.size()), s.value});
+  }
+  return list;
 }
 
 }  // namespace pelmora::model::test

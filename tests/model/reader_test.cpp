@@ -525,5 +525,21 @@ TEST(ReaderTest, BinaryInputEndsInAResult) {
   }
 }
 
+// A copy views the texts of its own load, even after the reader has loaded again.
+TEST(ReaderTest, CopyKeepsItsTextsAcrossLoads) {
+  Loader l;
+  Cfg c;
+  c.standard =
+      "\"Speed \\41\" : type = code, address = 0010, Code = Start\n"
+      "\"Slow\" : Code = 01\nEnd : -\n";
+  ASSERT_EQ(l.Load(c.Text()), kResultOk);
+  const CStatDataObj copy = l.model;
+  ASSERT_EQ(l.Load(Cfg().Text()), kResultOk);
+  ASSERT_EQ(copy.BasicItems().size(), 1u);
+  EXPECT_EQ(copy.BasicItems()[0].name, "Speed A");
+  EXPECT_EQ(copy.BasicItems()[0].choices[0].name, "Slow");
+  EXPECT_EQ(l.model.BasicItems()[0].name, "Speed");
+}
+
 }  // namespace
 }  // namespace pelmora::model::test

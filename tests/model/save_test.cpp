@@ -83,7 +83,7 @@ std::vector<std::string> ItemTexts(const CStatDataObj& model) {
   std::vector<std::string> out;
   for (const Page page : {kBasicPage, kAdvancedPage}) {
     for (const CItem& item : model.Items(page))
-      out.push_back(item.name + " = " + GetItemText(model, item));
+      out.push_back(item.name.Str() + " = " + GetItemText(model, item));
   }
   return out;
 }
@@ -108,9 +108,9 @@ int EditAll(CStatDataObj& model) {
       const std::string before = GetItemText(model, item);
       std::vector<std::string> candidates;
       if (item.type == kBitItem)
-        candidates = {item.onText, item.offText};
+        candidates = {item.onText.Str(), item.offText.Str()};
       for (auto c = item.choices.rbegin(); c != item.choices.rend(); ++c)
-        candidates.push_back(c->name);
+        candidates.push_back(c->name.Str());
       if (item.type == kNumberItem && item.choices.empty()) {
         for (const char* t : {"1", "2", "3", "-1", "0.5", "10", "100", "0"}) {
           if (CheckValue(item, t))

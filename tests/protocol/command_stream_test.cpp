@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <random>
 
 #include "model/file_ops.h"
@@ -64,9 +65,9 @@ Bytes VisitedStream(const model::CStatDataObj& m, CommandLog log = CommandLog::k
 }
 
 TEST(CommandStreamTest, GoldenStreams) {
-  Lines wholeBlock = {{0x20, "B1B2"}, {0x10, ""}};
-  for (int i = 0; i < 32; ++i)
-    wholeBlock[1].data += "C" + std::string(1, "0123456789ABCDEF"[i % 16]);
+  std::string wholeText;
+  for (int i = 0; i < 32; ++i) wholeText += "C" + std::string(1, "0123456789ABCDEF"[i % 16]);
+  const Lines wholeBlock = {{0x20, "B1B2"}, {0x10, wholeText}};
   const struct {
     const char* name;
     ModelParts parts;
@@ -124,6 +125,7 @@ TEST(CommandStreamTest, SameAsAddressByAddressWalk) {
   std::mt19937 rng(20240611);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const char* digits = "0123456789ABCDEFxx";
+  std::deque<std::string> texts;
   for (int round = 0; round < 2000; ++round) {
     ModelParts parts;
     for (int i = pick(0, 6); i > 0; --i)
@@ -138,10 +140,12 @@ TEST(CommandStreamTest, SameAsAddressByAddressWalk) {
     for (int i = pick(0, 10); i > 0; --i) {
       model::CDataLine line;
       line.address = static_cast<std::uint16_t>(std::min(0xFFFF, base + pick(0, 0x60)));
+      std::string& text = texts.emplace_back();  // the line views it
       for (int j = pick(pick(0, 20) == 0 ? 0 : 1, 32); j > 0; --j) {
-        line.data += digits[pick(0, 15)];
-        line.data += digits[pick(0, 17)];
+        text += digits[pick(0, 15)];
+        text += digits[pick(0, 17)];
       }
+      line.data = text;
       parts.lines.push_back(line);
     }
     if (pick(0, 1) == 0) {

@@ -32,7 +32,7 @@ int CChangeValueDlg::DoModal(model::CStatDataObj& model, model::Page page, int r
   unit_ = item_->unit;
   valueText_ = StripUnit(currentText, unit_);
   choices_.clear();
-  for (const model::CChoice& choice : item_->choices) choices_.push_back(choice.name);
+  for (const model::CChoice& choice : item_->choices) choices_.push_back(choice.name.Str());
 
   accepted_ = false;
   if (run(*this) != 1 || !accepted_)
