@@ -100,7 +100,7 @@ std::string FtpServerScript() {
   const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
   self.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
   const std::string folder = self.substr(0, self.rfind('/') + 1);
-  const std::string beside = folder + "sim_ftp_server.py";
+  std::string beside = folder + "sim_ftp_server.py";
   if (access(beside.c_str(), R_OK) == 0) {
     return beside;
   }

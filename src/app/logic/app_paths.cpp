@@ -20,7 +20,7 @@ std::string InstalledDataDir() {
 }
 
 std::string HelpFilePath(const std::string& workdir, const std::string& dataDir) {
-  const std::string own = JoinPath(workdir, kHelpFileName);
+  std::string own = JoinPath(workdir, kHelpFileName);
   std::error_code error;
   if (std::filesystem::is_regular_file(own, error) || dataDir.empty())
     return own;
