@@ -110,7 +110,10 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
       break;
   }
   error = Quoted(value) + " is not a value of " + Quoted(item.name) + "; allowed:";
-  for (const std::string_view a : allowed) error += " " + Quoted(a);
+  for (const std::string_view a : allowed) {
+    error += ' ';
+    error += Quoted(a);
+  }
   return std::nullopt;
 }
 
