@@ -187,7 +187,7 @@ int RunUsb(const pelmora::sim::CSimCommandLine& line, const pelmora::model::CSta
   if (line.verbose)
     printer->SetObserver(Trace);
   pelmora::sim::CEmulatedUsbPrinter* device =
-      usb.Add(pelmora::sim::CUsbDeviceSpec{}, std::move(printer), error);
+      usb.Add(pelmora::sim::CUsbDeviceLayout{}, std::move(printer), error);
   if (!Report(device != nullptr, error))
     return 1;
   return RunDeviceCommand(line, bed.RootDir(), [device] { return device->MemorySnapshot(); });

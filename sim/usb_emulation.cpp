@@ -63,41 +63,41 @@ struct CEmulatedUsbPrinter::CUrb {
   bool IsIn() const { return in; }
 };
 
-std::string UsbDescriptorsHex(const CUsbDeviceSpec& spec) {
-  const bool printer = spec.interfaceClass == 7;
-  const unsigned endpoints = printer && spec.protocol == 1 ? 1 : 2;
+std::string UsbDescriptorsHex(const CUsbDeviceLayout& layout) {
+  const bool printer = layout.interfaceClass == 7;
+  const unsigned endpoints = printer && layout.protocol == 1 ? 1 : 2;
   const unsigned total = 9 + 9 + 7 * endpoints;
-  const unsigned vendor = spec.vendor;
-  const unsigned product = spec.product;
+  const unsigned vendor = layout.vendor;
+  const unsigned product = layout.product;
   std::string hex;
   AppendHex(hex, {18, 1, 0x00, 0x02, 0, 0, 0, 64, vendor, vendor >> 8u, product, product >> 8u,
                   0x00, 0x01, 0, 0, 0, 1});
   AppendHex(hex, {9, 2, total, total >> 8u, 1, 1, 0, 0xC0, 50});
-  AppendHex(hex,
-            {9, 4, 0, 0, endpoints, spec.interfaceClass, spec.interfaceSubclass, spec.protocol, 0});
+  AppendHex(hex, {9, 4, 0, 0, endpoints, layout.interfaceClass, layout.interfaceSubclass,
+                  layout.protocol, 0});
   AppendHex(hex, {7, 5, kOutEndpoint, 2, 64, 0, 0});
   if (endpoints == 2)
     AppendHex(hex, {7, 5, kInEndpoint, 2, 64, 0, 0});
   return hex;
 }
 
-CEmulatedUsbPrinter::CEmulatedUsbPrinter(const CUsbDeviceSpec& spec,
+CEmulatedUsbPrinter::CEmulatedUsbPrinter(const CUsbDeviceLayout& layout,
                                          std::unique_ptr<CFakePrinter> printer)
-    : spec_(spec), printer_(std::move(printer)) {}
+    : layout_(layout), printer_(std::move(printer)) {}
 
 CEmulatedUsbPrinter::~CEmulatedUsbPrinter() = default;
 
 std::string CEmulatedUsbPrinter::DevicePath() const {
   char path[32];
-  std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", static_cast<unsigned>(spec_.bus),
-                static_cast<unsigned>(spec_.address));
+  std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", static_cast<unsigned>(layout_.bus),
+                static_cast<unsigned>(layout_.address));
   return path;
 }
 
 std::string CEmulatedUsbPrinter::SysPath() const {
   char path[48];
-  std::snprintf(path, sizeof path, "/sys/devices/usb%u/%u-%u", static_cast<unsigned>(spec_.bus),
-                static_cast<unsigned>(spec_.bus), static_cast<unsigned>(spec_.address));
+  std::snprintf(path, sizeof path, "/sys/devices/usb%u/%u-%u", static_cast<unsigned>(layout_.bus),
+                static_cast<unsigned>(layout_.bus), static_cast<unsigned>(layout_.address));
   return path;
 }
 
@@ -384,12 +384,12 @@ void CUsbEmulation::Clear() {
   while (!devices_.empty()) Remove(devices_.back().get());
 }
 
-CEmulatedUsbPrinter* CUsbEmulation::Add(const CUsbDeviceSpec& spec,
+CEmulatedUsbPrinter* CUsbEmulation::Add(const CUsbDeviceLayout& layout,
                                         std::unique_ptr<CFakePrinter> printer, std::string& error) {
-  auto device = std::make_unique<CEmulatedUsbPrinter>(spec, std::move(printer));
+  auto device = std::make_unique<CEmulatedUsbPrinter>(layout, std::move(printer));
   const std::string path = device->DevicePath();
-  const unsigned bus = spec.bus;
-  const unsigned address = spec.address;
+  const unsigned bus = layout.bus;
+  const unsigned address = layout.address;
   char text[512];
   std::string records;
   if (std::find(buses_.begin(), buses_.end(), bus) == buses_.end()) {
@@ -407,7 +407,7 @@ CEmulatedUsbPrinter* CUsbEmulation::Add(const CUsbDeviceSpec& spec,
                 bus, bus, address, bus, address, path.c_str(), bus, address,
                 (bus - 1) * 128 + address - 1);
   records += text;
-  records += "H: descriptors=" + UsbDescriptorsHex(spec) + "\n";
+  records += "H: descriptors=" + UsbDescriptorsHex(layout) + "\n";
 
   // The handler first, so that no request can reach the node before it.
   UMockdevIoctlBase* handler = umockdev_ioctl_base_new();

@@ -26,7 +26,7 @@
 namespace pelmora::sim {
 
 // What the host sees of a device in its descriptors and in /sys.
-struct CUsbDeviceSpec {
+struct CUsbDeviceLayout {
   std::uint16_t vendor = 0x0E15;
   std::uint16_t product = 0x0101;
   std::uint8_t bus = 1;
@@ -46,12 +46,12 @@ struct CUsbDriverEvents {
 
 class CEmulatedUsbPrinter {
  public:
-  CEmulatedUsbPrinter(const CUsbDeviceSpec& spec, std::unique_ptr<CFakePrinter> printer);
+  CEmulatedUsbPrinter(const CUsbDeviceLayout& layout, std::unique_ptr<CFakePrinter> printer);
   ~CEmulatedUsbPrinter();
   CEmulatedUsbPrinter(const CEmulatedUsbPrinter&) = delete;
   CEmulatedUsbPrinter& operator=(const CEmulatedUsbPrinter&) = delete;
 
-  const CUsbDeviceSpec& Spec() const { return spec_; }
+  const CUsbDeviceLayout& Layout() const { return layout_; }
   // "/dev/bus/usb/BBB/DDD".
   std::string DevicePath() const;
   // "/sys/devices/usbB/B-D".
@@ -90,7 +90,7 @@ class CEmulatedUsbPrinter {
   void ServeIn();
   void TakeAnswers(std::vector<CFakePrinter::Answer>& answers);
 
-  const CUsbDeviceSpec spec_;
+  const CUsbDeviceLayout layout_;
   std::unique_ptr<CFakePrinter> printer_;
   mutable std::mutex mutex_;
   bool usblpBound_ = false;
@@ -114,7 +114,7 @@ class CUsbEmulation {
   // Adds a device; `printer` answers its bulk transfers (nullptr: a device that takes
   // data and never answers). The device is owned here. nullptr with `error` when the
   // bed refuses it (e.g. a bus and device number taken already).
-  CEmulatedUsbPrinter* Add(const CUsbDeviceSpec& spec, std::unique_ptr<CFakePrinter> printer,
+  CEmulatedUsbPrinter* Add(const CUsbDeviceLayout& layout, std::unique_ptr<CFakePrinter> printer,
                            std::string& error);
 
   // Takes the device out of the bed, as unplugging it would; `device` is gone then. A
@@ -134,6 +134,6 @@ class CUsbEmulation {
 
 // The descriptors of a device as umockdev's "H: descriptors=" wants them: device,
 // configuration, interface and endpoint descriptors in hex.
-std::string UsbDescriptorsHex(const CUsbDeviceSpec& spec);
+std::string UsbDescriptorsHex(const CUsbDeviceLayout& layout);
 
 }  // namespace pelmora::sim

@@ -134,9 +134,9 @@ CSetEntry ByteTarget(std::uint32_t byte) {
 }
 CItem Code(std::uint32_t first, std::vector<std::vector<CSetEntry>> choices) {
   CItem item = Make(kCodeItem, first << 16);
-  std::vector<ChoiceSpec> specs;
-  for (auto& sets : choices) specs.push_back({.name = "c", .sets = std::move(sets)});
-  item.choices = KeepChoices(specs);
+  std::vector<ChoiceRow> rows;
+  for (auto& sets : choices) rows.push_back({.name = "c", .sets = std::move(sets)});
+  item.choices = KeepChoices(rows);
   return item;
 }
 

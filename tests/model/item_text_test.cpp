@@ -90,7 +90,7 @@ CItem Uniq(CItem item, std::uint32_t pair, std::uint32_t has = 1) {
   item.hasUniq = has;
   return item;
 }
-CItem WithChoices(CItem item, const std::vector<ChoiceSpec>& choices) {
+CItem WithChoices(CItem item, const std::vector<ChoiceRow>& choices) {
   item.choices = KeepChoices(choices);
   return item;
 }

@@ -103,17 +103,17 @@ inline std::string Dump(const CMemoryImage& image) {
 }
 
 // A choice as a test writes it.
-struct ChoiceSpec {
+struct ChoiceRow {
   CText name;
   std::int64_t value = 0;
   std::vector<CSetEntry> sets;
 };
-// The records a model's store would hold for `specs`, kept for the whole test run.
-inline std::span<const CChoice> KeepChoices(const std::vector<ChoiceSpec>& specs) {
+// The records a model's store would hold for `rows`, kept for the whole test run.
+inline std::span<const CChoice> KeepChoices(const std::vector<ChoiceRow>& rows) {
   static std::deque<std::vector<CSetEntry>> sets;
   static std::deque<std::vector<CChoice>> lists;
   std::vector<CChoice>& list = lists.emplace_back();
-  for (const ChoiceSpec& s : specs) {
+  for (const ChoiceRow& s : rows) {
     const std::vector<CSetEntry>& kept = sets.emplace_back(s.sets);
     list.push_back({s.name, CList<CSetEntry>(kept.data(), kept.size()), s.value});
   }

@@ -19,7 +19,7 @@ namespace pelmora::port {
 namespace {
 
 using sim::CEmulatedUsbPrinter;
-using sim::CUsbDeviceSpec;
+using sim::CUsbDeviceLayout;
 
 // Short bounds: the printer answers at once, and a stall costs the write bound.
 constexpr CUsbWaits kShort{.writeMs = 200, .readMs = 100, .deviceIdWaitMs = 0};
@@ -43,14 +43,14 @@ class UsbTest : public ::testing::Test {
   // A printer of the test model at `bus`/`address`.
   CEmulatedUsbPrinter* Add(std::uint8_t bus, std::uint8_t address, std::uint8_t protocol = 2,
                            std::uint8_t interfaceClass = 7) {
-    CUsbDeviceSpec spec;
-    spec.bus = bus;
-    spec.address = address;
-    spec.protocol = protocol;
-    spec.interfaceClass = interfaceClass;
+    CUsbDeviceLayout layout;
+    layout.bus = bus;
+    layout.address = address;
+    layout.protocol = protocol;
+    layout.interfaceClass = interfaceClass;
     std::string error;
     CEmulatedUsbPrinter* device =
-        usb_->Add(spec, std::make_unique<sim::CFakePrinter>(*model_, sim::CSimOptions{}), error);
+        usb_->Add(layout, std::make_unique<sim::CFakePrinter>(*model_, sim::CSimOptions{}), error);
     EXPECT_NE(device, nullptr) << error;
     return device;
   }

@@ -57,11 +57,11 @@ class UsbSequenceTest : public ::testing::Test {
     sim::CSimOptions options;
     options.deviceId = deviceId;
     options.answerDeviceId = deviceId != std::string();
-    sim::CUsbDeviceSpec spec;
-    spec.address = address;
+    sim::CUsbDeviceLayout layout;
+    layout.address = address;
     std::string error;
     sim::CEmulatedUsbPrinter* device =
-        usb_->Add(spec, std::make_unique<sim::CFakePrinter>(model_, options), error);
+        usb_->Add(layout, std::make_unique<sim::CFakePrinter>(model_, options), error);
     EXPECT_NE(device, nullptr) << error;
     return device;
   }
