@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "log/ascii.h"
+#include "log/dynamic_library.h"
 #include "port/deadline.h"
 
 namespace pelmora::port {
@@ -99,25 +100,19 @@ struct CurlApi {
   decltype(&::curl_easy_getinfo) getinfo = nullptr;
 };
 
-template <typename Function>
-bool Resolve(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(::dlsym(library, name));
-  return function != nullptr;
-}
-
 std::optional<CurlApi> LoadCurl() {
   // Kept loaded for the process, as its global set-up is never undone.
   void* library = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr)
     return std::nullopt;
   CurlApi api;
-  if (!Resolve(library, "curl_global_init", api.globalInit) ||
-      !Resolve(library, "curl_easy_init", api.init) ||
-      !Resolve(library, "curl_easy_cleanup", api.cleanup) ||
-      !Resolve(library, "curl_easy_setopt", api.setopt) ||
-      !Resolve(library, "curl_easy_perform", api.perform) ||
-      !Resolve(library, "curl_easy_strerror", api.codeText) ||
-      !Resolve(library, "curl_easy_getinfo", api.getinfo) ||
+  if (!log::ResolveSymbol(library, "curl_global_init", api.globalInit) ||
+      !log::ResolveSymbol(library, "curl_easy_init", api.init) ||
+      !log::ResolveSymbol(library, "curl_easy_cleanup", api.cleanup) ||
+      !log::ResolveSymbol(library, "curl_easy_setopt", api.setopt) ||
+      !log::ResolveSymbol(library, "curl_easy_perform", api.perform) ||
+      !log::ResolveSymbol(library, "curl_easy_strerror", api.codeText) ||
+      !log::ResolveSymbol(library, "curl_easy_getinfo", api.getinfo) ||
       api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK)
     return std::nullopt;
   return api;

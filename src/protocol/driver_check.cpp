@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "log/ascii.h"
+#include "log/dynamic_library.h"
 
 namespace pelmora::protocol {
 
@@ -37,12 +38,6 @@ struct CupsApi {
   decltype(&::ippGetString) getString = nullptr;
 };
 
-template <typename Function>
-bool Resolve(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(::dlsym(library, name));
-  return function != nullptr;
-}
-
 // The library stays loaded once opened: its state (the server chosen, open
 // connections' buffers) lives for the process, and unloading it is not safe.
 std::optional<CupsApi> LoadCups(const char* libraryName) {
@@ -50,20 +45,21 @@ std::optional<CupsApi> LoadCups(const char* libraryName) {
   if (library == nullptr)
     return std::nullopt;
   CupsApi api;
-  const bool complete = Resolve(library, "cupsServer", api.server) &&
-                        Resolve(library, "cupsEncryption", api.encryption) &&
-                        Resolve(library, "cupsDoRequest", api.doRequest) &&
-                        Resolve(library, "ippPort", api.port) &&
-                        Resolve(library, "httpConnect2", api.connect) &&
-                        Resolve(library, "httpSetTimeout", api.setTimeout) &&
-                        Resolve(library, "httpClose", api.close) &&
-                        Resolve(library, "ippNewRequest", api.newRequest) &&
-                        Resolve(library, "ippAddString", api.addString) &&
-                        Resolve(library, "ippDelete", api.deleteIpp) &&
-                        Resolve(library, "ippGetStatusCode", api.statusCode) &&
-                        Resolve(library, "ippFindAttribute", api.findAttribute) &&
-                        Resolve(library, "ippFindNextAttribute", api.findNextAttribute) &&
-                        Resolve(library, "ippGetString", api.getString);
+  const bool complete =
+      log::ResolveSymbol(library, "cupsServer", api.server) &&
+      log::ResolveSymbol(library, "cupsEncryption", api.encryption) &&
+      log::ResolveSymbol(library, "cupsDoRequest", api.doRequest) &&
+      log::ResolveSymbol(library, "ippPort", api.port) &&
+      log::ResolveSymbol(library, "httpConnect2", api.connect) &&
+      log::ResolveSymbol(library, "httpSetTimeout", api.setTimeout) &&
+      log::ResolveSymbol(library, "httpClose", api.close) &&
+      log::ResolveSymbol(library, "ippNewRequest", api.newRequest) &&
+      log::ResolveSymbol(library, "ippAddString", api.addString) &&
+      log::ResolveSymbol(library, "ippDelete", api.deleteIpp) &&
+      log::ResolveSymbol(library, "ippGetStatusCode", api.statusCode) &&
+      log::ResolveSymbol(library, "ippFindAttribute", api.findAttribute) &&
+      log::ResolveSymbol(library, "ippFindNextAttribute", api.findNextAttribute) &&
+      log::ResolveSymbol(library, "ippGetString", api.getString);
   if (!complete)
     return std::nullopt;
   return api;
