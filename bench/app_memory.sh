@@ -35,12 +35,8 @@ WORK=$(mktemp -d)
 mkdir -p "$WORK/model" "$WORK/setting" "$WORK/shots"
 "$GEN" "$WORK/model/BIG.cfg"
 
-display=90
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
+source "$ROOT/scripts/xvfb.sh"
+start_xvfb 90
 APP_PID=
 cleanup() {
   [[ -n $APP_PID ]] && kill "$APP_PID" 2>/dev/null || true
@@ -48,11 +44,7 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-for _ in $(seq 100); do
-  [[ -e /tmp/.X11-unix/X$display ]] && break
-  sleep 0.05
-done
-export DISPLAY=:$display QT_QPA_PLATFORM=xcb PELMORA_SCREENSHOT_DIR=$WORK/shots
+export DISPLAY=:$DISPLAY_NUMBER QT_QPA_PLATFORM=xcb PELMORA_SCREENSHOT_DIR=$WORK/shots
 # The log and the settings of this machine stay out of it.
 export PELMORA_SETTINGS= XDG_STATE_HOME=$WORK/.state
 

@@ -36,12 +36,8 @@ mkdir -p "$OUT_DIR"
 WORK=$(mktemp -d)
 cp -r "$ROOT/examples/." "$WORK/"
 
-display=99
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
+source "$ROOT/scripts/xvfb.sh"
+start_xvfb 99
 APP_PID=
 cleanup() {
   [[ -n $APP_PID ]] && kill "$APP_PID" 2>/dev/null || true
@@ -50,12 +46,8 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-for _ in $(seq 100); do
-  [[ -e /tmp/.X11-unix/X$display ]] && break
-  sleep 0.05
-done
 
-export DISPLAY=:$display QT_QPA_PLATFORM=xcb PELMORA_SCREENSHOT_DIR=$OUT_DIR
+export DISPLAY=:$DISPLAY_NUMBER QT_QPA_PLATFORM=xcb PELMORA_SCREENSHOT_DIR=$OUT_DIR
 
 # A window manager, when asked for, shows frames and placement as users see them.
 WM_PID=
