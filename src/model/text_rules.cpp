@@ -1,6 +1,7 @@
 #include "text_rules.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
 
@@ -114,17 +115,88 @@ void SplitPieces(std::string_view text, std::vector<std::string_view>& pieces) {
   pieces.push_back(text.substr(std::min(start, text.size())));
 }
 
-const std::vector<Attribute>& CAttributeSplitter::Split(std::string_view text) {
-  attrs_.clear();
-  scratch_.clear();
-  // Extracted values never outgrow their text, so views into the buffer stay valid.
-  scratch_.reserve(text.size() + 1);
+namespace {
+
+// How the piece and value scan treats each byte.
+enum ByteClass : std::uint8_t {
+  kPlain,   // part of a key or a value
+  kBlank,   // space or tab
+  kEquals,  // `=`
+  kQuote,   // `"`
+  kOpen,    // `(`
+  kClose,   // `)`
+  kBang,    // `!`: a comment that ends the list
+  kComma,   // `,`
+};
+
+constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
+  std::array<std::uint8_t, 256> classes{};
+  classes[' '] = kBlank;
+  classes['\t'] = kBlank;
+  classes['='] = kEquals;
+  classes['"'] = kQuote;
+  classes['('] = kOpen;
+  classes[')'] = kClose;
+  classes['!'] = kBang;
+  classes[','] = kComma;
+  return classes;
+}
+constexpr std::array<std::uint8_t, 256> kByteClass = MakeByteClasses();
+
+inline std::uint8_t ClassOf(char c) {
+  return kByteClass[static_cast<unsigned char>(c)];
+}
+
+// Where a value that starts at `i` ends, as the piece splitting cuts it.
+struct ValueScan {
+  std::size_t end = 0;       // the comma, comment or end of text that ends the piece
+  std::size_t valueEnd = 0;  // one past the value's last byte that is no blank
+  std::size_t blank = std::string_view::npos;  // the first blank outside quotes
+  bool last = true;                            // no piece follows
+};
+
+inline ValueScan ScanValue(const char* p, std::size_t n, std::size_t i) {
+  ValueScan scan;
+  scan.valueEnd = i;
+  int depth = 0;
+  for (; i < n; ++i) {
+    const std::uint8_t c = ClassOf(p[i]);
+    if (c == kBlank) {
+      scan.blank = std::min(scan.blank, i);
+      continue;
+    }
+    if (c == kQuote) {
+      i += 1 + FindAny<'"'>(p + i + 1, n - i - 1);
+      if (i >= n) {
+        // An open quote runs to the end; trailing blanks are trimmed all the same.
+        scan.valueEnd = n;
+        while (IsBlank(p[scan.valueEnd - 1])) --scan.valueEnd;
+        break;
+      }
+    } else if (c == kOpen) {
+      ++depth;
+    } else if (c == kClose) {
+      depth -= depth > 0 ? 1 : 0;
+    } else if (c == kBang) {
+      break;
+    } else if (c == kComma && depth == 0) {
+      scan.last = false;
+      break;
+    }
+    scan.valueEnd = i + 1;
+  }
+  scan.end = std::min(i, n);
+  return scan;
+}
+
+}  // namespace
+
+std::size_t CAttributeSplitter::PieceEnd(std::string_view text, std::size_t start, bool& last) {
   const char* p = text.data();
-  std::size_t end = text.size();
+  const std::size_t end = text.size();
   bool quoted = false;
   int depth = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0;; ++i) {
+  for (std::size_t i = start;; ++i) {
     i += quoted ? FindAny<'"'>(p + i, end - i) : FindAny<'"', '(', ')', '!', ','>(p + i, end - i);
     if (i >= end)
       break;
@@ -136,15 +208,69 @@ const std::vector<Attribute>& CAttributeSplitter::Split(std::string_view text) {
     } else if (c == ')') {
       depth -= depth > 0 ? 1 : 0;
     } else if (c == '!') {
-      end = i;  // a comment ends the list
-      break;
+      last = true;  // a comment ends the list
+      return i;
     } else if (depth == 0) {
-      attrs_.push_back(Parse(text.substr(start, i - start)));
-      start = i + 1;
+      last = false;
+      return i;
     }
   }
-  start = std::min(start, end);
-  attrs_.push_back(Parse(text.substr(start, end - start)));
+  last = true;
+  return end;
+}
+
+bool CAttributeSplitter::ScanPiece(std::string_view text, std::size_t start, std::size_t& end,
+                                   bool& last) {
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = start;
+  while (i < n && IsSpace(p[i])) ++i;
+  const std::size_t keyStart = i;
+  while (i < n && ClassOf(p[i]) == kPlain) ++i;
+  const std::size_t keyEnd = i;
+  while (i < n && IsBlank(p[i])) ++i;
+  // Keys holding quotes, parentheses or commas, and pieces without `=`, go the long way.
+  if (i >= n || p[i] != '=')
+    return false;
+  ++i;
+  if (i >= n || p[i] == '!' || p[i] == ',') {
+    // Nothing after the `=` in the piece: no key.
+    last = i >= n || p[i] == '!';
+    end = i;
+    attrs_.push_back(Attribute());
+    return true;
+  }
+  while (i < n && IsBlank(p[i])) ++i;
+  const ValueScan scan = ScanValue(p, n, i);
+  end = scan.end;
+  last = scan.last;
+  Attribute attr;
+  attr.hasKey = true;
+  attr.key = text.substr(keyStart, keyEnd - keyStart);
+  const std::string_view value = text.substr(i, scan.valueEnd - i);
+  attr.value = scan.blank < scan.valueEnd ? Rewrite(value) : value;
+  attrs_.push_back(attr);
+  return true;
+}
+const std::vector<Attribute>& CAttributeSplitter::Split(std::string_view text) {
+  attrs_.clear();
+  scratch_.clear();
+  // Extracted values never outgrow their text, so views into the buffer stay valid.
+  scratch_.reserve(text.size() + 1);
+  // One scan per piece reads its key and value together; pieces of an unusual
+  // form are cut first and read as they stand.
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = 0;
+    bool last = true;
+    if (!ScanPiece(text, start, end, last)) {
+      end = PieceEnd(text, start, last);
+      attrs_.push_back(Parse(text.substr(start, end - start)));
+    }
+    if (last)
+      break;
+    start = end + 1;
+  }
   return attrs_;
 }
 
@@ -156,8 +282,10 @@ Attribute CAttributeSplitter::ParseWhole(std::string_view text) {
 
 std::string_view CAttributeSplitter::Extract(std::string_view raw) {
   raw = TrimBlanks(raw);
-  if (!HasBlankOutsideQuotes(raw))
-    return raw;
+  return HasBlankOutsideQuotes(raw) ? Rewrite(raw) : raw;
+}
+
+std::string_view CAttributeSplitter::Rewrite(std::string_view raw) {
   // Written through a pointer: the buffer was sized for the whole text by Split.
   const std::size_t from = scratch_.size();
   scratch_.resize(from + raw.size());

@@ -79,8 +79,17 @@ class CAttributeSplitter {
   Attribute ParseWhole(std::string_view text);
 
  private:
+  // Reads the piece at `start` of a usual form (a plain key, `=`, a value) in one
+  // scan, appending it and setting `end` (where it ends) and `last`; false, with
+  // nothing appended, for any other form.
+  bool ScanPiece(std::string_view text, std::size_t start, std::size_t& end, bool& last);
+  // Where the piece at `start` ends: at a comma outside quotes and parentheses, or
+  // at a comment or the end of the text (`last` then true).
+  static std::size_t PieceEnd(std::string_view text, std::size_t start, bool& last);
   Attribute Parse(std::string_view piece);
   std::string_view Extract(std::string_view raw);
+  // `raw`, trimmed, with the blanks outside quotes removed as Extract removes them.
+  std::string_view Rewrite(std::string_view raw);
 
   std::vector<Attribute> attrs_;
   std::string scratch_;
