@@ -21,9 +21,11 @@ struct LineScan {
 inline bool ScanLine(const char* base, std::size_t left, LineScan& scan) {
   std::size_t end = std::string_view::npos;
   std::size_t returns = 0;
+  // Quotes matter only to a `!`, which is rare: they are counted when one is met.
   bool quoted = false;
+  std::size_t counted = 0;
   for (std::size_t i = 0;; ++i) {
-    i += detail::FindAny<'\n', '\r', '"', '!', '\xFF'>(base + i, left - i);
+    i += detail::FindAny<'\n', '\r', '!', '\xFF'>(base + i, left - i);
     const auto c = static_cast<unsigned char>(base[i]);
     if (c == '\n') {
       scan = LineScan{i, end, returns};
@@ -34,11 +36,10 @@ inline bool ScanLine(const char* base, std::size_t left, LineScan& scan) {
     if (c == '\r') {
       ++returns;
     } else if (end == std::string_view::npos) {
-      if (c == '"') {
-        quoted = !quoted;
-      } else if (!quoted) {
+      for (; counted < i; ++counted) quoted = quoted != (base[counted] == '"');
+      counted = i + 1;
+      if (!quoted)
         end = i;  // a `!` outside quotes
-      }
     }
   }
 }
