@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 #include "log/ascii.h"
@@ -27,61 +28,72 @@ bool HasBlankOutsideQuotes(std::string_view text) {
 
 namespace {
 
-// The keys of each length, so that a key is compared only with names as long as it.
-inline Key KeyOfLength3(std::string_view key) {
-  if (EqualsIgnoringCase(key, "Off"))
-    return Key::kOff;
-  return EqualsIgnoringCase(key, "set") ? Key::kSet : Key::kOther;
+// A key of up to eight bytes as one word, letters folded to lower case. Setting bit 5
+// of every byte folds exactly the letters together: no other byte turns into a
+// letter by it, so an all-letter name compares equal only to itself in any case.
+constexpr std::uint64_t FoldedWord(std::string_view key) {
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    word |= std::uint64_t{static_cast<unsigned char>(key[i]) | 0x20u} << (8 * i);
+  }
+  return word;
 }
 
-inline Key KeyOfLength4(std::string_view key) {
-  if (EqualsIgnoringCase(key, "type"))
-    return Key::kType;
-  if (EqualsIgnoringCase(key, "uniq"))
-    return Key::kUniq;
-  if (EqualsIgnoringCase(key, "unit"))
-    return Key::kUnit;
-  return EqualsIgnoringCase(key, "Code") ? Key::kCode : Key::kOther;
-}
-
-inline Key KeyOfLength5(std::string_view key) {
-  if (EqualsIgnoringCase(key, "scale"))
-    return Key::kScale;
-  if (EqualsIgnoringCase(key, "range"))
-    return Key::kRange;
-  return EqualsIgnoringCase(key, "edian") ? Key::kEdian : Key::kOther;
-}
-
-inline Key KeyOfLength6(std::string_view key) {
-  if (EqualsIgnoringCase(key, "offset"))
-    return Key::kOffset;
-  return EqualsIgnoringCase(key, "number") ? Key::kNumber : Key::kOther;
-}
-
-inline Key KeyOfLength7(std::string_view key) {
-  if (EqualsIgnoringCase(key, "address"))
-    return Key::kAddress;
-  if (EqualsIgnoringCase(key, "decimal"))
-    return Key::kDecimal;
-  return EqualsIgnoringCase(key, "CAUTION") ? Key::kCaution : Key::kOther;
+// FoldedWord of a key of 2 to 8 bytes, by two overlapping loads instead of a loop.
+inline std::uint64_t LoadFolded(std::string_view key) {
+  const std::size_t n = key.size();
+  std::uint64_t word = 0;
+  if (n >= 4) {
+    std::uint32_t lo = 0, hi = 0;
+    std::memcpy(&lo, key.data(), 4);
+    std::memcpy(&hi, key.data() + n - 4, 4);
+    word = lo | std::uint64_t{hi} << (8 * (n - 4));
+  } else {
+    std::uint16_t lo = 0, hi = 0;
+    std::memcpy(&lo, key.data(), 2);
+    std::memcpy(&hi, key.data() + n - 2, 2);
+    word = lo | std::uint64_t{hi} << (8 * (n - 2));
+  }
+  const std::uint64_t used = n == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
+  return word | (0x2020202020202020u & used);
 }
 
 }  // namespace
 
 Key KeyOf(std::string_view key) {
-  switch (key.size()) {
-    case 2:
-      return EqualsIgnoringCase(key, "On") ? Key::kOn : Key::kOther;
-    case 3:
-      return KeyOfLength3(key);
-    case 4:
-      return KeyOfLength4(key);
-    case 5:
-      return KeyOfLength5(key);
-    case 6:
-      return KeyOfLength6(key);
-    case 7:
-      return KeyOfLength7(key);
+  if (key.size() < 2 || key.size() > 7)
+    return Key::kOther;
+  switch (LoadFolded(key)) {
+    case FoldedWord("type"):
+      return Key::kType;
+    case FoldedWord("address"):
+      return Key::kAddress;
+    case FoldedWord("scale"):
+      return Key::kScale;
+    case FoldedWord("offset"):
+      return Key::kOffset;
+    case FoldedWord("range"):
+      return Key::kRange;
+    case FoldedWord("uniq"):
+      return Key::kUniq;
+    case FoldedWord("edian"):
+      return Key::kEdian;
+    case FoldedWord("decimal"):
+      return Key::kDecimal;
+    case FoldedWord("unit"):
+      return Key::kUnit;
+    case FoldedWord("caution"):
+      return Key::kCaution;
+    case FoldedWord("number"):
+      return Key::kNumber;
+    case FoldedWord("on"):
+      return Key::kOn;
+    case FoldedWord("off"):
+      return Key::kOff;
+    case FoldedWord("code"):
+      return Key::kCode;
+    case FoldedWord("set"):
+      return Key::kSet;
     default:
       return Key::kOther;
   }
@@ -159,10 +171,18 @@ inline ValueScan ScanValue(const char* p, std::size_t n, std::size_t i) {
   ValueScan scan;
   scan.valueEnd = i;
   int depth = 0;
-  for (; i < n; ++i) {
+  for (;;) {
+    // Most bytes are plain: skip a run of them before looking at what ends it.
+    const std::size_t run = i;
+    while (i < n && ClassOf(p[i]) == kPlain) ++i;
+    if (i != run)
+      scan.valueEnd = i;
+    if (i >= n)
+      break;
     const std::uint8_t c = ClassOf(p[i]);
     if (c == kBlank) {
       scan.blank = std::min(scan.blank, i);
+      ++i;
       continue;
     }
     if (c == kQuote) {
@@ -183,7 +203,7 @@ inline ValueScan ScanValue(const char* p, std::size_t n, std::size_t i) {
       scan.last = false;
       break;
     }
-    scan.valueEnd = i + 1;
+    scan.valueEnd = ++i;
   }
   scan.end = std::min(i, n);
   return scan;
@@ -252,11 +272,18 @@ bool CAttributeSplitter::ScanPiece(std::string_view text, std::size_t start, std
   attrs_.push_back(attr);
   return true;
 }
+void CAttributeSplitter::Reserve(std::size_t size) {
+  scratchUsed_ = 0;
+  if (size > scratchSize_) {
+    scratchSize_ = std::max(size, 2 * scratchSize_);
+    scratch_ = std::make_unique_for_overwrite<char[]>(scratchSize_);
+  }
+}
+
 const std::vector<Attribute>& CAttributeSplitter::Split(std::string_view text) {
   attrs_.clear();
-  scratch_.clear();
   // Extracted values never outgrow their text, so views into the buffer stay valid.
-  scratch_.reserve(text.size() + 1);
+  Reserve(text.size());
   // One scan per piece reads its key and value together; pieces of an unusual
   // form are cut first and read as they stand.
   std::size_t start = 0;
@@ -275,8 +302,7 @@ const std::vector<Attribute>& CAttributeSplitter::Split(std::string_view text) {
 }
 
 Attribute CAttributeSplitter::ParseWhole(std::string_view text) {
-  scratch_.clear();
-  scratch_.reserve(text.size() + 1);
+  Reserve(text.size());
   return Parse(text);
 }
 
@@ -287,9 +313,7 @@ std::string_view CAttributeSplitter::Extract(std::string_view raw) {
 
 std::string_view CAttributeSplitter::Rewrite(std::string_view raw) {
   // Written through a pointer: the buffer was sized for the whole text by Split.
-  const std::size_t from = scratch_.size();
-  scratch_.resize(from + raw.size());
-  char* out = scratch_.data() + from;
+  char* out = scratch_.get() + scratchUsed_;
   std::size_t n = 0;
   bool quoted = false;
   bool metSeparator = false;  // a `,` or `-` outside quotes was met
@@ -311,8 +335,8 @@ std::string_view CAttributeSplitter::Rewrite(std::string_view raw) {
     }
     out[n++] = c;
   }
-  scratch_.resize(from + n);
-  return std::string_view(scratch_).substr(from);
+  scratchUsed_ += n;
+  return {out, n};
 }
 
 Attribute CAttributeSplitter::Parse(std::string_view piece) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -91,8 +92,13 @@ class CAttributeSplitter {
   // `raw`, trimmed, with the blanks outside quotes removed as Extract removes them.
   std::string_view Rewrite(std::string_view raw);
 
+  // Empties the value buffer and makes room in it for values taken from `size` bytes.
+  void Reserve(std::size_t size);
+
   std::vector<Attribute> attrs_;
-  std::string scratch_;
+  std::unique_ptr<char[]> scratch_;
+  std::size_t scratchSize_ = 0;
+  std::size_t scratchUsed_ = 0;
 };
 
 // No blank, tab, carriage return, line feed, double quote or backslash.
