@@ -13,7 +13,7 @@ CDataBlock CDataBlock::FromLine(const CDataLine& line) {
   const std::size_t pairs = std::min(line.data.size() / 2, kMaxBytes);
   for (std::size_t j = 0; j < pairs; ++j) {
     auto nibble = [](char c) {
-      const int d = detail::HexDigit(c);
+      const int d = detail::HexValue(c);
       return static_cast<std::uint8_t>(d < 0 ? 0xF : d);  // `x` reads as 0xF
     };
     const char hi = line.data[2 * j];

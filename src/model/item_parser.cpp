@@ -15,7 +15,6 @@ namespace {
 
 using detail::Attribute;
 using detail::Key;
-using detail::KeyOf;
 using log::EqualsIgnoringCase;
 
 constexpr std::size_t kItemNameLimit = 258;
@@ -36,6 +35,12 @@ struct CTextKeeper {
     if (v.empty() || v.front() != '"') {
       out = CText();
       return false;
+    }
+    // Most names have no escapes: one scan finds the closing quote and shows that.
+    const std::size_t stop = 1 + detail::FindAny<'"', '\\'>(v.data() + 1, v.size() - 1);
+    if (stop < v.size() && v[stop] == '"') {
+      out = store.Keep(v.substr(1, std::min(stop - 1, limit)));
+      return stop + 1 == v.size();
     }
     const std::size_t close = v.find('"', 1);
     const std::string_view body =
@@ -223,7 +228,7 @@ inline std::uint32_t ReadItemType(const std::vector<Attribute>& attrs) {
   for (const Attribute& a : attrs) {
     if (!a.hasKey)
       return 0;
-    if (KeyOf(a.key) != Key::kType)
+    if (a.id != Key::kType)
       continue;
     if (a.value.empty() || !detail::IsSingleWord(a.value))
       return 0;
@@ -313,7 +318,7 @@ inline bool ReadDecimals(std::string_view v, CItem& item) {
 inline bool ReadNumberAttribute(const Attribute& a, bool isLast, CItem& item, ItemLineState& state,
                                 NumberKeysSeen& seen) {
   const std::string_view v = a.value;
-  const Key key = KeyOf(a.key);
+  const Key key = a.id;
   // Keys that may be given once take a single word.
   const bool once = key == Key::kAddress || key == Key::kScale || key == Key::kOffset ||
                     key == Key::kRange || key == Key::kUniq || key == Key::kEdian;
@@ -393,7 +398,7 @@ inline bool ReadBitItem(const std::vector<Attribute>& attrs, CItem& item, ItemLi
     // A keyless or empty piece, or a second address, ends a bit item's attributes.
     if (!a.hasKey || a.value.empty())
       break;
-    const Key key = KeyOf(a.key);
+    const Key key = a.id;
     if (key == Key::kAddress && state.hasAddress)
       break;
     if (!ReadBitAttribute(a, key, i == last, item, state, hasOn, hasOff))
@@ -409,7 +414,7 @@ inline bool ReadCodeItem(const std::vector<Attribute>& attrs, CItem& item, ItemL
     if (!a.hasKey)
       return false;
     bool ok = true;
-    switch (KeyOf(a.key)) {
+    switch (a.id) {
       case Key::kAddress:
         ok = ReadItemAddress(a.value, item, state.hasAddress);
         break;
@@ -446,7 +451,7 @@ inline bool ReadChoiceAttribute(const Attribute& a, const CItem& item, bool hasA
                                 CChoice& choice, std::vector<CSetEntry>& sets) {
   if (!a.hasKey || a.value.empty())
     return false;
-  const Key key = KeyOf(a.key);
+  const Key key = a.id;
   if (item.type == kNumberItem && key == Key::kNumber) {
     const auto n = detail::ParseDecimal(a.value);
     if (!n)

@@ -490,7 +490,7 @@ int CModelFile::ParseDataLine(std::string_view line) {
   for (std::size_t i = 0; i < data.size(); i += 2) {
     const bool x1 = data[i] == 'x' || data[i] == 'X';
     const bool x2 = data[i + 1] == 'x' || data[i + 1] == 'X';
-    const bool hex = detail::HexDigit(data[i]) >= 0 && detail::HexDigit(data[i + 1]) >= 0;
+    const bool hex = detail::HexValue(data[i]) >= 0 && detail::HexValue(data[i + 1]) >= 0;
     if (!(x1 && x2) && !hex)
       return fail();
   }

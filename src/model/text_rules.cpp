@@ -267,6 +267,7 @@ bool CAttributeSplitter::ScanPiece(std::string_view text, std::size_t start, std
   Attribute attr;
   attr.hasKey = true;
   attr.key = text.substr(keyStart, keyEnd - keyStart);
+  attr.id = KeyOf(attr.key);
   const std::string_view value = text.substr(i, scan.valueEnd - i);
   attr.value = scan.blank < scan.valueEnd ? Rewrite(value) : value;
   attrs_.push_back(attr);
@@ -354,13 +355,28 @@ Attribute CAttributeSplitter::Parse(std::string_view piece) {
     return attr;
   attr.hasKey = true;
   attr.key = key;
+  attr.id = KeyOf(key);
   attr.value = Extract(piece.substr(i + 1));
   return attr;
 }
 
+namespace {
+
+// Per byte: whether it may stand in a single word.
+constexpr std::array<bool, 256> kInWord = [] {
+  std::array<bool, 256> inWord{};
+  for (int c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    inWord[c] = !(ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '"' || ch == '\\');
+  }
+  return inWord;
+}();
+
+}  // namespace
+
 bool IsSingleWord(std::string_view value) {
   for (const char c : value) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"' || c == '\\')
+    if (!kInWord[static_cast<unsigned char>(c)])
       return false;
   }
   return true;
@@ -456,7 +472,7 @@ std::optional<std::uint32_t> ParseHex(std::string_view text, std::size_t maxDigi
     return std::nullopt;
   std::uint32_t value = 0;
   for (const char c : text) {
-    const int d = HexDigit(c);
+    const int d = HexValue(c);
     if (d < 0)
       return std::nullopt;
     value = value * 16 + static_cast<std::uint32_t>(d);

@@ -2,6 +2,7 @@
 // value extraction, single words, quoted strings and numbers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -32,6 +33,16 @@ inline std::string_view TrimBlanks(std::string_view s) {
   return s.substr(b, e - b);
 }
 using log::HexDigit;
+// HexDigit by table, for the loops that read long runs of digits.
+inline constexpr std::array<std::int8_t, 256> kHexValue = [] {
+  std::array<std::int8_t, 256> values{};
+  for (int c = 0; c < 256; ++c)
+    values[c] = static_cast<std::int8_t>(HexDigit(static_cast<char>(c)));
+  return values;
+}();
+inline int HexValue(char c) {
+  return kHexValue[static_cast<unsigned char>(c)];
+}
 
 // True when `text` has a blank or tab outside double quotes.
 bool HasBlankOutsideQuotes(std::string_view text);
@@ -66,6 +77,7 @@ struct Attribute {
   bool hasKey = false;
   std::string_view key;
   std::string_view value;  // extracted as in CAttributeSplitter; empty counts as missing
+  Key id = Key::kOther;    // KeyOf(key), found once by the splitter
 };
 
 // Splits attribute text at each comma outside double quotes and parentheses
