@@ -1,4 +1,6 @@
 // pelmora-cli: the command-line front end. Its output is a contract for scripts.
+#include <malloc.h>
+
 #include <CLI/CLI.hpp>
 #include <clocale>
 #include <cstdint>
@@ -346,6 +348,10 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A run lives for one command and a model's arrays grow by doubling. Kept in the
+  // main heap rather than in mappings of their own, the space of an outgrown array
+  // is reused by the next one instead of being faulted in afresh page by page.
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
   // The option set-up and the commands may still throw (memory, the parser's own
   // faults); end with a message rather than an abort.
   try {
