@@ -132,6 +132,7 @@ namespace {
 // How the piece and value scan treats each byte.
 enum ByteClass : std::uint8_t {
   kPlain,   // part of a key or a value
+  kDash,    // `-`: plain to the piece scan, a separator to blank removal
   kBlank,   // space or tab
   kEquals,  // `=`
   kQuote,   // `"`
@@ -151,6 +152,7 @@ constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
   classes[')'] = kClose;
   classes['!'] = kBang;
   classes[','] = kComma;
+  classes['-'] = kDash;
   return classes;
 }
 constexpr std::array<std::uint8_t, 256> kByteClass = MakeByteClasses();
@@ -174,7 +176,7 @@ inline ValueScan ScanValue(const char* p, std::size_t n, std::size_t i) {
   for (;;) {
     // Most bytes are plain: skip a run of them before looking at what ends it.
     const std::size_t run = i;
-    while (i < n && ClassOf(p[i]) == kPlain) ++i;
+    while (i < n && ClassOf(p[i]) <= kDash) ++i;
     if (i != run)
       scan.valueEnd = i;
     if (i >= n)
@@ -239,14 +241,14 @@ std::size_t CAttributeSplitter::PieceEnd(std::string_view text, std::size_t star
   return end;
 }
 
-bool CAttributeSplitter::ScanPiece(std::string_view text, std::size_t start, std::size_t& end,
-                                   bool& last) {
+inline bool CAttributeSplitter::ScanPiece(std::string_view text, std::size_t start,
+                                          std::size_t& end, bool& last) {
   const char* p = text.data();
   const std::size_t n = text.size();
   std::size_t i = start;
   while (i < n && IsSpace(p[i])) ++i;
   const std::size_t keyStart = i;
-  while (i < n && ClassOf(p[i]) == kPlain) ++i;
+  while (i < n && ClassOf(p[i]) <= kDash) ++i;
   const std::size_t keyEnd = i;
   while (i < n && IsBlank(p[i])) ++i;
   // Keys holding quotes, parentheses or commas, and pieces without `=`, go the long way.
@@ -264,13 +266,12 @@ bool CAttributeSplitter::ScanPiece(std::string_view text, std::size_t start, std
   const ValueScan scan = ScanValue(p, n, i);
   end = scan.end;
   last = scan.last;
-  Attribute attr;
+  Attribute& attr = attrs_.emplace_back();
   attr.hasKey = true;
   attr.key = text.substr(keyStart, keyEnd - keyStart);
   attr.id = KeyOf(attr.key);
   const std::string_view value = text.substr(i, scan.valueEnd - i);
   attr.value = scan.blank < scan.valueEnd ? Rewrite(value) : value;
-  attrs_.push_back(attr);
   return true;
 }
 void CAttributeSplitter::Reserve(std::size_t size) {
@@ -320,19 +321,29 @@ std::string_view CAttributeSplitter::Rewrite(std::string_view raw) {
   bool metSeparator = false;  // a `,` or `-` outside quotes was met
   for (std::size_t i = 0; i < raw.size(); ++i) {
     const char c = raw[i];
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (!quoted && IsBlank(c)) {
-      if (metSeparator)
-        continue;
-      std::size_t j = i;
-      while (j < raw.size() && IsBlank(raw[j])) ++j;
-      if (j < raw.size() && (raw[j] == ',' || raw[j] == '-')) {
-        i = j - 1;  // drop the whole run of blanks before the separator
-        continue;
+    switch (ClassOf(c)) {
+      case kQuote:
+        quoted = !quoted;
+        break;
+      case kBlank: {
+        if (quoted)
+          break;
+        if (metSeparator)
+          continue;
+        std::size_t j = i;
+        while (j < raw.size() && IsBlank(raw[j])) ++j;
+        if (j < raw.size() && (raw[j] == ',' || raw[j] == '-')) {
+          i = j - 1;  // drop the whole run of blanks before the separator
+          continue;
+        }
+        break;
       }
-    } else if (!quoted && (c == ',' || c == '-')) {
-      metSeparator = true;
+      case kComma:
+      case kDash:
+        metSeparator = metSeparator || !quoted;
+        break;
+      default:
+        break;
     }
     out[n++] = c;
   }

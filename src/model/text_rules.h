@@ -18,7 +18,8 @@ inline bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 inline bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  // Tab, line feed, vertical tab, form feed and carriage return are 9 to 13.
+  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 inline std::string_view TrimLeft(std::string_view s) {
   std::size_t i = 0;
