@@ -1,10 +1,12 @@
 #include "model_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -15,6 +17,17 @@
 namespace pelmora::model {
 
 namespace {
+
+// Maps the pages of a fresh buffer in one call before the file is read into it:
+// faulting them in one by one during the read cost several times as much.
+// Only a hint: without it (older kernels) the read faults them in as before.
+void PrefaultForWrite(char* data, std::size_t size) {
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+  if (end > begin)
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
 
 using log::EqualsIgnoringCase;
 
@@ -212,6 +225,7 @@ int CModelFile::ReadFile(const std::string& path) {
   // The buffer's capacity is kept between loads; only the bytes read are touched.
   auto& buffer = store_->text;
   buffer.resize(size + 1);
+  PrefaultForWrite(buffer.data(), size);
   std::size_t got = 0;
   while (got < size) {
     const ssize_t n = ::read(fd, buffer.data() + got, size - got);
