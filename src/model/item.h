@@ -23,6 +23,8 @@ struct CSetEntry {
 
   static constexpr std::uint32_t kByte = 0;
   static constexpr std::uint32_t kBit = 1;
+
+  friend bool operator==(const CSetEntry&, const CSetEntry&) = default;
 };
 
 // One named value of a number or code item. Texts and lists are views into the

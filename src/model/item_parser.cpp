@@ -496,21 +496,20 @@ int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
   const bool basic = page == kSectionStandard;
   std::vector<CItem>& items = basic ? model_->BasicItems() : model_->AdvancedItems();
   if (state.listFollows) {
-    const std::size_t first = store_->choices.size();
-    const int r = ParseChoiceList(item, state.hasAddress);
+    std::uint32_t first = 0, count = 0;
+    const int r = ParseChoiceList(item, state.hasAddress, first, count);
     if (r != kResultOk)
       return r;
     // The store still grows: the list is pointed to once the load is over.
-    pendingLists_.push_back({basic, static_cast<std::uint32_t>(items.size()),
-                             static_cast<std::uint32_t>(first),
-                             static_cast<std::uint32_t>(store_->choices.size() - first)});
+    pendingLists_.push_back({basic, static_cast<std::uint32_t>(items.size()), first, count});
   }
   items.push_back(item);
   (basic ? basicCautions_ : advancedCautions_).push_back(state.caution);
   return kResultOk;
 }
 
-int CModelFile::ParseChoiceList(const CItem& item, bool hasAddress) {
+int CModelFile::ParseChoiceList(const CItem& item, bool hasAddress, std::uint32_t& first,
+                                std::uint32_t& count) {
   std::vector<CChoice>& choices = store_->choices;
   std::vector<CSetEntry>& sets = store_->sets;
   const std::size_t firstChoice = choices.size();
@@ -544,7 +543,16 @@ int CModelFile::ParseChoiceList(const CItem& item, bool hasAddress) {
     choice.sets = CList<CSetEntry>::FromIndex(setsBefore, sets.size() - setsBefore);
     choices.push_back(choice);
   }
-  return choices.size() == firstChoice ? fail() : kResultOk;
+  if (choices.size() == firstChoice)
+    return fail();
+  count = static_cast<std::uint32_t>(choices.size() - firstChoice);
+  first = listTable_.Share(*store_, static_cast<std::uint32_t>(firstChoice), count);
+  // An earlier equal list serves instead of this copy.
+  if (first != firstChoice) {
+    choices.resize(firstChoice);
+    sets.resize(firstSet);
+  }
+  return kResultOk;
 }
 
 }  // namespace pelmora::model

@@ -203,6 +203,7 @@ void CModelFile::Release() {
   fileSetLayout_.clear();
   basicCautions_.clear();
   advancedCautions_.clear();
+  listTable_.Release();
   CloseSource();
 }
 
@@ -279,6 +280,7 @@ int CModelFile::LoadSource(CStatDataObj& model, const std::string& path,
     errorCode_ = 0;
     reader_ = CLineReader();
     pendingLists_.clear();
+    listTable_.Clear();
     // A store still shared with a copy of an earlier model stays as it is.
     if (store_ && store_.use_count() == 1) {
       store_->Clear();
@@ -328,6 +330,8 @@ void CModelFile::FinishStore() {
   }
   pendingLists_.clear();
   pendingLists_.shrink_to_fit();
+  // Lists are no longer looked up once the load is over.
+  listTable_.Release();
   model_->BasicItems().shrink_to_fit();
   model_->AdvancedItems().shrink_to_fit();
 }

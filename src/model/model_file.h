@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "choice_list_table.h"
 #include "line_reader.h"
 #include "stat_data_obj.h"
 #include "user_prompt.h"
@@ -110,7 +111,10 @@ class CModelFile {
   int ParseSectionLine(std::string_view line);
   int ParseHeaderLine(std::string_view line);
   int ParseDataLine(std::string_view line);
-  int ParseChoiceList(const CItem& item, bool hasAddress);
+  // Reads a choice list; `first` and `count` receive where it stands in the store's
+  // choices, which may be an earlier equal list.
+  int ParseChoiceList(const CItem& item, bool hasAddress, std::uint32_t& first,
+                      std::uint32_t& count);
   // Points the items' choice lists and the choices' set lists into the store once
   // it has stopped growing, and hands the store to the model.
   void FinishStore();
@@ -153,6 +157,7 @@ class CModelFile {
     std::uint32_t count = 0;
   };
   std::vector<CPendingList> pendingLists_;
+  CChoiceListTable listTable_;
   std::string currentFile_;
   // Working buffers kept between lines so that parsing a line allocates nothing.
   // The attribute splitters belong to the readers alone, so they are defined

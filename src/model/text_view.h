@@ -75,7 +75,9 @@ class CList {
                  std::uint64_t{std::min(n, detail::kMaxViewLength)} << detail::kLengthShift;
     return list;
   }
-  CList Rebase(const T* base) const { return CList(base + (bits_ & detail::kPointerMask), size()); }
+  CList Rebase(const T* base) const { return CList(base + Index(), size()); }
+  // The index of a list made by FromIndex.
+  std::size_t Index() const { return static_cast<std::size_t>(bits_ & detail::kPointerMask); }
 
   const T* data() const {
     // NOLINTNEXTLINE(performance-no-int-to-ptr)

@@ -375,6 +375,61 @@ TEST(ItemParserTest, CodeFieldsAndSetTargets) {
   EXPECT_EQ(c.choices[2].name, std::string(64, 'n'));
 }
 
+// Items whose lists are equal share one copy; a list differing anywhere keeps its own.
+TEST(ItemParserTest, EqualChoiceListsShared) {
+  const std::string code = "\" : type = code, Code = Start\n";
+  const std::string number = "\" : type = number, address = 20, range = (0, 9), number = Start\n";
+  const std::string codeList =
+      "\"Fast\" : set = (1, 0070#0), set = (03, 0071)\n\"Quiet and very long name\" : set = (0, "
+      "0070#0)\n";
+  const struct {
+    const char* what;
+    std::string first, second;  // item line tails and list bodies
+    bool shared;
+  } rows[] = {
+      {"same code list", code + codeList, code + codeList, true},
+      {"same number list", number + "\"x\" : number = 1\n", number + "\"x\" : number = 1\n", true},
+      {"name differs inside", code + codeList,
+       code + "\"Fast\" : set = (1, 0070#0), set = (03, 0071)\n\"Quiet and Very long name\" : "
+              "set = (0, 0070#0)\n",
+       false},
+      {"name differs in length", number + "\"x\" : number = 1\n", number + "\"xx\" : number = 1\n",
+       false},
+      {"value differs", number + "\"x\" : number = 1\n", number + "\"x\" : number = 2\n", false},
+      {"data differs", code + codeList,
+       code + "\"Fast\" : set = (1, 0070#0), set = (04, 0071)\n\"Quiet and very long name\" : "
+              "set = (0, 0070#0)\n",
+       false},
+      {"bit differs", code + codeList,
+       code + "\"Fast\" : set = (1, 0070#1), set = (03, 0071)\n\"Quiet and very long name\" : "
+              "set = (0, 0070#0)\n",
+       false},
+      {"byte instead of bit", code + codeList,
+       code + "\"Fast\" : set = (1, 0070), set = (03, 0071)\n\"Quiet and very long name\" : "
+              "set = (0, 0070#0)\n",
+       false},
+      {"address differs", code + codeList,
+       code + "\"Fast\" : set = (1, 0070#0), set = (03, 0072)\n\"Quiet and very long name\" : "
+              "set = (0, 0070#0)\n",
+       false},
+      {"one target fewer", code + codeList,
+       code + "\"Fast\" : set = (1, 0070#0)\n\"Quiet and very long name\" : set = (0, 0070#0)\n",
+       false},
+      {"one choice fewer", code + codeList,
+       code + "\"Fast\" : set = (1, 0070#0), set = (03, 0071)\n", false},
+  };
+  for (const auto& r : rows) {
+    Loader l;
+    ASSERT_EQ(
+        l.Load(Cfg{.standard = "\"A" + r.first + "End : -\n\"B" + r.second + "End : -\n"}.Text()),
+        kResultOk)
+        << r.what;
+    const CItem& a = l.model.BasicItems()[0];
+    const CItem& b = l.model.BasicItems()[1];
+    EXPECT_EQ(a.choices.data() == b.choices.data(), r.shared) << r.what;
+  }
+}
+
 TEST(ItemParserTest, NamesAndCautionLists) {
   Loader l;
   ASSERT_EQ(
