@@ -40,7 +40,8 @@ CNameWords NameWords(std::string_view s) {
 }
 
 std::uint64_t SetWord(const CSetEntry& e) {
-  return std::uint64_t{e.kind} << 48 ^ std::uint64_t{e.byteTarget ^ e.bitTarget} << 16 ^ e.data;
+  return std::uint64_t{e.address} << 16 | std::uint64_t{e.data} << 8 | std::uint64_t{e.kind} << 3 |
+         e.bit;
 }
 
 // Cheap rather than thorough, as an equal hash is always confirmed by a

@@ -15,17 +15,37 @@ enum ItemType : std::uint32_t { kNumberItem = 1, kBitItem = 2, kCodeItem = 3 };
 enum ByteOrder : std::uint32_t { kLittleEndian = 0, kBigEndian = 1 };
 
 // One target of a code choice: write a byte (kind 0) or set/clear a bit (kind 1).
+// Four bytes, as a large model holds tens of thousands.
 struct CSetEntry {
-  std::uint32_t kind = 0;        // 1 bit target, 0 byte target
-  std::uint32_t byteTarget = 0;  // address in the high 16 bits
-  std::uint32_t bitTarget = 0;   // byte address high 16 bits, bit number low 16 bits
-  std::uint32_t data = 0;        // the byte to write, or 1/0 for a bit
-
   static constexpr std::uint32_t kByte = 0;
   static constexpr std::uint32_t kBit = 1;
 
+  std::uint16_t address = 0;  // the byte written, or the byte holding the bit
+  std::uint8_t data = 0;      // the byte to write, or 1/0 for a bit
+  std::uint8_t kind : 1 = kByte;
+  std::uint8_t bit : 3 = 0;  // bit number of a bit target
+
+  static CSetEntry Byte(std::uint16_t address, std::uint8_t data) {
+    CSetEntry e;
+    e.address = address;
+    e.data = data;
+    return e;
+  }
+  static CSetEntry Bit(std::uint16_t address, std::uint8_t bit, std::uint8_t data) {
+    CSetEntry e = Byte(address, data);
+    e.kind = kBit;
+    e.bit = bit & 0x7;
+    return e;
+  }
+
+  // A byte target's address << 16, else 0.
+  std::uint32_t ByteTarget() const { return kind == kByte ? std::uint32_t{address} << 16 : 0; }
+  // A bit target's address << 16 | bit number, else 0.
+  std::uint32_t BitTarget() const { return kind == kBit ? std::uint32_t{address} << 16 | bit : 0; }
+
   friend bool operator==(const CSetEntry&, const CSetEntry&) = default;
 };
+static_assert(sizeof(CSetEntry) == 4);
 
 // One named value of a number or code item. Texts and lists are views into the
 // model's store (or, for records built by hand, into storage that outlives them).

@@ -169,17 +169,14 @@ std::optional<CSetEntry> ParseSetTarget(std::string_view text) {
     const auto d = detail::ParseHex(data, 1);
     if (!bit || !d)
       return std::nullopt;
-    entry.kind = CSetEntry::kBit;
-    entry.bitTarget = *bit;
-    entry.data = *d;
+    entry = CSetEntry::Bit(static_cast<std::uint16_t>(*bit >> 16),
+                           static_cast<std::uint8_t>(*bit & 0x7), static_cast<std::uint8_t>(*d));
   } else {
     const auto address = detail::ParseAddress(target);
     const auto d = detail::ParseHex(data, 2);
     if (!address || !d)
       return std::nullopt;
-    entry.kind = CSetEntry::kByte;
-    entry.byteTarget = std::uint32_t{*address} << 16;
-    entry.data = *d;
+    entry = CSetEntry::Byte(*address, static_cast<std::uint8_t>(*d));
   }
   return entry;
 }

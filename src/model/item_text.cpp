@@ -194,10 +194,10 @@ std::string CodeText(const CStatDataObj& model, const CItem& item) {
     for (const CSetEntry& target : choice.sets) {
       std::uint8_t byte = 0;
       if (target.kind == CSetEntry::kBit) {
-        match = match && ReadByte(model, target.bitTarget >> 16, byte) &&
-                ((byte >> (target.bitTarget & 0x7)) & 1u) == target.data;
+        match = match && ReadByte(model, target.address, byte) &&
+                ((byte >> target.bit) & 1u) == target.data;
       } else {
-        match = match && ReadByte(model, target.byteTarget >> 16, byte) &&
+        match = match && ReadByte(model, target.address, byte) &&
                 (std::uint32_t{byte} & 0xFFFF) == target.data;
       }
     }
@@ -241,11 +241,11 @@ void ApplyCodeChoice(CStatDataObj& model, const CItem& item, const CChoice& choi
   }
   for (const CSetEntry& target : choice.sets) {
     if (target.kind == CSetEntry::kBit) {
-      const auto bit = static_cast<std::uint8_t>(1u << (target.bitTarget & 0x7));
-      model.WriteBytes(target.bitTarget >> 16, {&bit, 1},
+      const auto bit = static_cast<std::uint8_t>(1u << target.bit);
+      model.WriteBytes(target.address, {&bit, 1},
                        target.data == 1 ? kWriteSetBits : kWriteClearBits);
     } else {
-      WriteRaw(model, target.byteTarget >> 16, n, item.byteOrder, target.data & 0xFFFF);
+      WriteRaw(model, target.address, n, item.byteOrder, target.data & 0xFFFF);
     }
   }
 }

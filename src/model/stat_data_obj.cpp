@@ -27,10 +27,10 @@ bool TargetsChangeable(const CItem& item, const CMemoryImage& image, const CMemo
   }
   for (const CSetEntry& target : widest->sets) {
     if (target.kind == CSetEntry::kBit) {
-      const auto byte = KnownByte(mask, target.bitTarget >> 16);
-      if (!byte || ((*byte >> (target.bitTarget & 0x7)) & 1u))
+      const auto byte = KnownByte(mask, target.address);
+      if (!byte || ((*byte >> target.bit) & 1u))
         return false;
-    } else if (!KnownByte(image, target.byteTarget >> 16)) {
+    } else if (!KnownByte(image, target.address)) {
       return false;
     }
   }

@@ -127,10 +127,10 @@ CItem Bit(std::uint32_t byte, std::uint32_t bit) {
   return Make(kBitItem, byte << 16 | bit);
 }
 CSetEntry BitTarget(std::uint32_t byte, std::uint32_t bit) {
-  return {.kind = CSetEntry::kBit, .bitTarget = byte << 16 | bit, .data = 1};
+  return CSetEntry::Bit(byte, bit, 1);
 }
 CSetEntry ByteTarget(std::uint32_t byte) {
-  return {.kind = CSetEntry::kByte, .byteTarget = byte << 16, .data = 1};
+  return CSetEntry::Byte(byte, 1);
 }
 CItem Code(std::uint32_t first, std::vector<std::vector<CSetEntry>> choices) {
   CItem item = Make(kCodeItem, first << 16);

@@ -355,9 +355,9 @@ TEST(ItemParserTest, CodeFieldsAndSetTargets) {
         "choice " + std::to_string(r.choice) + " target " + std::to_string(r.target);
     EXPECT_EQ(s.kind, r.kind) << what;
     if (r.kind == CSetEntry::kByte) {
-      EXPECT_EQ(Hex(s.byteTarget), Hex(r.byteTarget)) << what;
+      EXPECT_EQ(Hex(s.ByteTarget()), Hex(r.byteTarget)) << what;
     } else {
-      EXPECT_EQ(Hex(s.bitTarget), Hex(r.bitTarget)) << what;
+      EXPECT_EQ(Hex(s.BitTarget()), Hex(r.bitTarget)) << what;
     }
     EXPECT_EQ(s.data, r.data) << what;
   }

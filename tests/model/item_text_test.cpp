@@ -104,10 +104,10 @@ const CItem kBit = [] {
 const CItem kBaud =
     WithChoices(Make(kCodeItem, 0x00600000), {{"9600", 0, {}}, {"19200", 1, {}}, {"Max", 255, {}}});
 CSetEntry BitSet(std::uint32_t byte, std::uint32_t bit, std::uint32_t data) {
-  return {.kind = CSetEntry::kBit, .bitTarget = byte << 16 | bit, .data = data};
+  return CSetEntry::Bit(byte, bit, data);
 }
 CSetEntry ByteSet(std::uint32_t byte, std::uint32_t data) {
-  return {.kind = CSetEntry::kByte, .byteTarget = byte << 16, .data = data};
+  return CSetEntry::Byte(byte, data);
 }
 const CItem kMode =
     WithChoices(Make(kCodeItem, 0), {{"Fast", 0, {BitSet(0x70, 0, 1), ByteSet(0x71, 3)}},
