@@ -19,15 +19,15 @@ inline void ExerciseItems(model::CStatDataObj& data, const std::vector<model::CI
       CheckValue(item, text);
     // Every choice the list offers, bounded so that huge lists stay fast.
     std::size_t tried = 0;
-    for (const auto& choice : item.choices) {
+    for (const auto& choice : item.Choices()) {
       if (++tried > 16)
         break;
       SetItemText(data, item, choice.name);
       GetItemText(data, item);
     }
     if (item.type == model::kBitItem) {
-      SetItemText(data, item, item.onText);
-      SetItemText(data, item, item.offText);
+      SetItemText(data, item, item.OnText());
+      SetItemText(data, item, item.OffText());
     }
   }
 }

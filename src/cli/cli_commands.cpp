@@ -83,7 +83,7 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
   std::vector<std::string_view> allowed;
   switch (item.type) {
     case model::kNumberItem:
-      for (const model::CChoice& c : item.choices) {
+      for (const model::CChoice& c : item.Choices()) {
         if (c.name == value)
           return value;
       }
@@ -93,16 +93,16 @@ std::optional<std::string> ValueFor(const CItem& item, const std::string& value,
       return std::nullopt;
     case model::kBitItem:
       // The exact text first, so that texts differing only in case stay apart.
-      if (value == item.onText || value == item.offText)
+      if (value == item.OnText() || value == item.OffText())
         return value;
-      if (log::EqualsIgnoringCase(value, item.onText))
-        return item.onText.Str();
-      if (log::EqualsIgnoringCase(value, item.offText))
-        return item.offText.Str();
-      allowed = {item.onText, item.offText};
+      if (log::EqualsIgnoringCase(value, item.OnText()))
+        return item.OnText().Str();
+      if (log::EqualsIgnoringCase(value, item.OffText()))
+        return item.OffText().Str();
+      allowed = {item.OnText(), item.OffText()};
       break;
     default:
-      for (const model::CChoice& c : item.choices) {
+      for (const model::CChoice& c : item.Choices()) {
         if (c.name == value)
           return value;
         allowed.push_back(c.name);

@@ -263,15 +263,21 @@ inline bool ReadScaleOrOffset(Key key, std::string_view v, CItem& item, NumberKe
   const auto n = detail::ParseDecimal32(v);
   if (given || !n)
     return false;
-  (key == Key::kScale ? item.scale : item.offset) = *n;
+  if (key == Key::kScale) {
+    item.SetScale(*n);
+  } else {
+    item.SetOffset(*n);
+  }
   given = true;
   return true;
 }
 
 inline bool ReadRange(std::string_view v, CItem& item, bool& given) {
   std::string_view minText;
-  if (given || !detail::ParsePair(v, item.rangeMin, item.rangeMax, &minText))
+  std::int64_t min = 0, max = 0;
+  if (given || !detail::ParsePair(v, min, max, &minText))
     return false;
+  item.SetRange(min, max);
   item.isUnsigned = minText.front() != '-';
   given = true;
   return true;
@@ -335,8 +341,13 @@ inline bool ReadNumberAttribute(const Attribute& a, bool isLast, CItem& item, It
       return ReadByteOrder(v, item, seen.order);
     case Key::kDecimal:
       return ReadDecimals(v, item);
-    case Key::kUnit:
-      return state.keep.Quoted(v, kUnitLimit, item.unit);
+    case Key::kUnit: {
+      CText unit;
+      if (!state.keep.Quoted(v, kUnitLimit, unit))
+        return false;
+      item.SetUnit(unit);
+      return true;
+    }
     case Key::kCaution:
       return ReadCaution(a, isLast, state.keep, state.caution);
     case Key::kNumber:
@@ -357,7 +368,7 @@ inline bool ReadNumberItem(const std::vector<Attribute>& attrs, CItem& item, Ite
   if (!state.hasAddress)
     return false;
   if (!seen.scale && state.listFollows)
-    item.scale = 1;
+    item.SetScale(1);
   return true;
 }
 
@@ -375,8 +386,14 @@ inline bool ReadBitAttribute(const Attribute& a, Key key, bool isLast, CItem& it
     case Key::kOn:
     case Key::kOff: {
       const bool on = key == Key::kOn;
-      if (!state.keep.Quoted(a.value, kOnOffLimit, on ? item.onText : item.offText))
+      CText text;
+      if (!state.keep.Quoted(a.value, kOnOffLimit, text))
         return false;
+      if (on) {
+        item.SetOnText(text);
+      } else {
+        item.SetOffText(text);
+      }
       (on ? hasOn : hasOff) = true;
       return true;
     }

@@ -66,7 +66,7 @@ bool ReadByte(const CStatDataObj& model, std::uint32_t address, std::uint8_t& by
 
 // A scale of 0 (a number item written without one) would divide by zero.
 std::int32_t EffectiveScale(const CItem& item) {
-  return item.scale == 0 ? 1 : item.scale;
+  return item.Scale() == 0 ? 1 : item.Scale();
 }
 
 // Reads a leading decimal number as the C library's atof does, but never through
@@ -148,11 +148,11 @@ std::string ChoiceShownText(std::string_view name) {
 // The choice a number item's text stands for: the choice of that exact name, else the
 // choice shown with that text, so the text the dialog is filled with maps back to it.
 const CChoice* ChoiceForText(const CItem& item, std::string_view text) {
-  for (const CChoice& choice : item.choices) {
+  for (const CChoice& choice : item.Choices()) {
     if (choice.name == text)
       return &choice;
   }
-  for (const CChoice& choice : item.choices) {
+  for (const CChoice& choice : item.Choices()) {
     if (ChoiceShownText(choice.name) == text)
       return &choice;
   }
@@ -166,9 +166,9 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
   // below exactly, so 4294967295 shows as itself and choices compare the true value.
   std::int64_t value = NumberValue(raw, item);
 
-  for (const CChoice& choice : item.choices) {
+  for (const CChoice& choice : item.Choices()) {
     if (choice.value == value)
-      return ChoiceShownText(choice.name) + " " + item.unit.Str();
+      return ChoiceShownText(choice.name) + " " + item.Unit().Str();
   }
   if (item.hasUniq && static_cast<std::uint16_t>(value) == (item.uniq >> 16)) {
     value = static_cast<std::int16_t>(item.uniq & 0xFFFF);
@@ -177,16 +177,17 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
   // at most 2^33 * 10^5 before the division, well inside 64 bits.
   std::int64_t power = 1;
   for (std::uint32_t i = 0; i < item.decimals; ++i) power *= 10;
-  const std::int64_t scaled = RoundedQuotient((value + item.offset) * power, EffectiveScale(item));
-  return FormatFixed(scaled, item.decimals) + " " + item.unit.Str();
+  const std::int64_t scaled =
+      RoundedQuotient((value + item.Offset()) * power, EffectiveScale(item));
+  return FormatFixed(scaled, item.decimals) + " " + item.Unit().Str();
 }
 
 std::string CodeText(const CStatDataObj& model, const CItem& item) {
-  if (item.choices.empty())
+  if (item.Choices().empty())
     return {};
   std::uint32_t raw = 0;
   const bool known = ReadRaw(model, item.FirstAddress(), item.ByteCount(), item.byteOrder, raw);
-  for (const CChoice& choice : item.choices) {
+  for (const CChoice& choice : item.Choices()) {
     bool match = true;
     if (choice.sets.empty()) {
       match = known && raw == static_cast<std::uint32_t>(choice.value);
@@ -204,7 +205,7 @@ std::string CodeText(const CStatDataObj& model, const CItem& item) {
     if (match)
       return choice.name.Str();
   }
-  return item.choices.front().name.Str();
+  return item.Choices().front().name.Str();
 }
 
 void SetNumberText(CStatDataObj& model, const CItem& item, std::string_view text) {
@@ -219,7 +220,7 @@ void SetNumberText(CStatDataObj& model, const CItem& item, std::string_view text
   // conversion must not overflow.
   std::int64_t raw = static_cast<std::int64_t>(
       static_cast<std::uint64_t>(TruncToInt64(x >= 0 ? x + 0.5 : x - 0.5)) -
-      static_cast<std::uint64_t>(std::int64_t{item.offset}));
+      static_cast<std::uint64_t>(std::int64_t{item.Offset()}));
   if (item.hasUniq && (static_cast<std::uint64_t>(raw) & 0xFFFF) == (item.uniq >> 16)) {
     raw = static_cast<std::int16_t>(item.uniq & 0xFFFF);
   }
@@ -228,7 +229,7 @@ void SetNumberText(CStatDataObj& model, const CItem& item, std::string_view text
 
 void SetBitText(CStatDataObj& model, const CItem& item, std::string_view text) {
   const auto bit = static_cast<std::uint8_t>(1u << (item.BitNumber() & 0x7));
-  const bool on = log::EqualsIgnoringCase(text, item.onText);
+  const bool on = log::EqualsIgnoringCase(text, item.OnText());
   model.WriteBytes(item.FirstAddress(), {&bit, 1}, on ? kWriteSetBits : kWriteClearBits);
 }
 
@@ -252,7 +253,7 @@ void ApplyCodeChoice(CStatDataObj& model, const CItem& item, const CChoice& choi
 
 // The first choice named `text` exactly; nothing is written when there is none.
 void SetCodeText(CStatDataObj& model, const CItem& item, std::string_view text) {
-  for (const CChoice& choice : item.choices) {
+  for (const CChoice& choice : item.Choices()) {
     if (choice.name == text) {
       ApplyCodeChoice(model, item, choice);
       return;
@@ -269,7 +270,7 @@ std::string GetItemText(const CStatDataObj& model, const CItem& item) {
     case kBitItem: {
       std::uint8_t byte = 0;
       ReadByte(model, item.FirstAddress(), byte);
-      return (((byte >> (item.BitNumber() & 0x7)) & 1u) ? item.onText : item.offText).Str();
+      return (((byte >> (item.BitNumber() & 0x7)) & 1u) ? item.OnText() : item.OffText()).Str();
     }
     case kCodeItem:
       return CodeText(model, item);
@@ -312,13 +313,13 @@ int CheckValue(const CItem& item, std::string_view text) {
   }
   if (item.LastAddress() != 0 && item.LastAddress() < item.FirstAddress())
     return 0;
-  const double raw = ParseLeadingNumber(text) * EffectiveScale(item) - item.offset;
+  const double raw = ParseLeadingNumber(text) * EffectiveScale(item) - item.Offset();
   const double span = std::ldexp(1.0, static_cast<int>(8 * ValueWidth(item.ByteCount())));
   const double low = item.isUnsigned ? 0 : -span / 2;
   const double high = item.isUnsigned ? span - 1 : span / 2 - 1;
   // Range ends fit 33 bits, so they are exact as doubles.
-  const auto rangeMin = static_cast<double>(item.rangeMin);
-  const auto rangeMax = static_cast<double>(item.rangeMax);
+  const auto rangeMin = static_cast<double>(item.RangeMin());
+  const auto rangeMax = static_cast<double>(item.RangeMax());
   return rangeMin <= raw && raw <= rangeMax && low <= raw && raw <= high ? 1 : 0;
 }
 

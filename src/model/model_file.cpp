@@ -326,7 +326,7 @@ void CModelFile::FinishStore() {
   for (CChoice& choice : store.choices) choice.sets = choice.sets.Rebase(store.sets.data());
   for (const CPendingList& list : pendingLists_) {
     CItem& item = (list.basic ? model_->BasicItems() : model_->AdvancedItems())[list.item];
-    item.choices = std::span<const CChoice>(store.choices.data() + list.first, list.count);
+    item.SetChoices(std::span<const CChoice>(store.choices.data() + list.first, list.count));
   }
   pendingLists_.clear();
   pendingLists_.shrink_to_fit();

@@ -20,8 +20,8 @@ std::optional<std::uint8_t> KnownByte(const CMemoryImage& image, std::uint32_t a
 // An item whose choices set targets: every target of its widest choice (the first
 // of equal ones) must be a bit the mask leaves clear or a byte the image knows.
 bool TargetsChangeable(const CItem& item, const CMemoryImage& image, const CMemoryImage& mask) {
-  const CChoice* widest = &item.choices.front();
-  for (const CChoice& c : item.choices) {
+  const CChoice* widest = &item.Choices().front();
+  for (const CChoice& c : item.Choices()) {
     if (c.sets.size() > widest->sets.size())
       widest = &c;
   }
@@ -132,7 +132,7 @@ std::uint32_t CStatDataObj::ReadBytes(std::uint32_t address, std::span<std::uint
 }
 
 bool CStatDataObj::IsChangeable(const CItem& item) const {
-  if (item.HasChoices() && !item.choices.front().sets.empty())
+  if (item.HasChoices() && !item.Choices().front().sets.empty())
     return TargetsChangeable(item, image_, maskImage_);
   if (item.type == kBitItem) {
     const auto byte = KnownByte(maskImage_, item.FirstAddress());

@@ -136,7 +136,7 @@ CItem Code(std::uint32_t first, std::vector<std::vector<CSetEntry>> choices) {
   CItem item = Make(kCodeItem, first << 16);
   std::vector<ChoiceRow> rows;
   for (auto& sets : choices) rows.push_back({.name = "c", .sets = std::move(sets)});
-  item.choices = KeepChoices(rows);
+  item.SetChoices(KeepChoices(rows));
   return item;
 }
 

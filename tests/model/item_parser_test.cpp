@@ -279,16 +279,16 @@ TEST(ItemParserTest, NumberFields) {
     const std::string what = r.header + r.attributes;
     EXPECT_EQ(it.type, kNumberItem) << what;
     EXPECT_EQ(Hex(it.address), Hex(r.address)) << what;
-    EXPECT_EQ(it.scale, r.scale) << what;
-    EXPECT_EQ(it.offset, r.offset) << what;
-    EXPECT_EQ(it.rangeMin, r.rangeMin) << what;
-    EXPECT_EQ(it.rangeMax, r.rangeMax) << what;
+    EXPECT_EQ(it.Scale(), r.scale) << what;
+    EXPECT_EQ(it.Offset(), r.offset) << what;
+    EXPECT_EQ(it.RangeMin(), r.rangeMin) << what;
+    EXPECT_EQ(it.RangeMax(), r.rangeMax) << what;
     EXPECT_EQ(it.isUnsigned, r.isUnsigned) << what;
     EXPECT_EQ(Hex(it.uniq), Hex(r.uniq)) << what;
     EXPECT_EQ(it.hasUniq, r.hasUniq) << what;
     EXPECT_EQ(it.byteOrder, r.byteOrder) << what;
     EXPECT_EQ(it.decimals, r.decimals) << what;
-    EXPECT_EQ(it.unit, r.unit) << what;
+    EXPECT_EQ(it.Unit(), r.unit) << what;
   }
 }
 
@@ -303,14 +303,14 @@ TEST(ItemParserTest, NumberChoiceLists) {
         LoadOne(l, "\"N\" : type = number, address = 10, range = (0, 9)" + r.scale +
                        ", number = Start\n\"Low\" : number = -1\n\"" + std::string(100, 'h') +
                        "\" : number = +2\n\"All\" : number = 4294967295\nEnd : -\n");
-    EXPECT_EQ(it.scale, r.expected);
-    ASSERT_EQ(it.choices.size(), 3u);
-    EXPECT_EQ(it.choices[2].value, 4294967295);
-    EXPECT_EQ(it.choices[0].name, "Low");
-    EXPECT_EQ(it.choices[0].value, -1);
-    EXPECT_EQ(it.choices[1].name, std::string(64, 'h'));
-    EXPECT_EQ(it.choices[1].value, 2);
-    EXPECT_TRUE(it.choices[1].sets.empty());
+    EXPECT_EQ(it.Scale(), r.expected);
+    ASSERT_EQ(it.Choices().size(), 3u);
+    EXPECT_EQ(it.Choices()[2].value, 4294967295);
+    EXPECT_EQ(it.Choices()[0].name, "Low");
+    EXPECT_EQ(it.Choices()[0].value, -1);
+    EXPECT_EQ(it.Choices()[1].name, std::string(64, 'h'));
+    EXPECT_EQ(it.Choices()[1].value, 2);
+    EXPECT_TRUE(it.Choices()[1].sets.empty());
   }
 }
 
@@ -322,8 +322,8 @@ TEST(ItemParserTest, BitFields) {
   EXPECT_EQ(it.type, kBitItem);
   EXPECT_EQ(it.name, "Auto cut");
   EXPECT_EQ(Hex(it.address), Hex(0x00500002));
-  EXPECT_EQ(it.onText, "Enable");
-  EXPECT_EQ(it.offText, std::string(64, 'o'));
+  EXPECT_EQ(it.OnText(), "Enable");
+  EXPECT_EQ(it.OffText(), std::string(64, 'o'));
 }
 
 TEST(ItemParserTest, CodeFieldsAndSetTargets) {
@@ -338,7 +338,7 @@ TEST(ItemParserTest, CodeFieldsAndSetTargets) {
   EXPECT_EQ(it.type, kCodeItem);
   EXPECT_EQ(it.address, 0u);
   EXPECT_EQ(it.byteOrder, kBigEndian);  // code items always take the header's order
-  ASSERT_EQ(it.choices.size(), 2u);
+  ASSERT_EQ(it.Choices().size(), 2u);
   const struct {
     std::size_t choice, target;
     std::uint32_t kind, byteTarget, bitTarget, data;
@@ -347,10 +347,10 @@ TEST(ItemParserTest, CodeFieldsAndSetTargets) {
       {1, 0, CSetEntry::kBit, 0, 0x00700007, 0},  {1, 1, CSetEntry::kByte, 0x00710000, 0, 0xFF},
       {1, 2, CSetEntry::kByte, 0x00720000, 0, 2},
   };
-  ASSERT_EQ(it.choices[0].sets.size(), 2u);
-  ASSERT_EQ(it.choices[1].sets.size(), 3u);
+  ASSERT_EQ(it.Choices()[0].sets.size(), 2u);
+  ASSERT_EQ(it.Choices()[1].sets.size(), 3u);
   for (const auto& r : rows) {
-    const CSetEntry& s = it.choices[r.choice].sets[r.target];
+    const CSetEntry& s = it.Choices()[r.choice].sets[r.target];
     const std::string what =
         "choice " + std::to_string(r.choice) + " target " + std::to_string(r.target);
     EXPECT_EQ(s.kind, r.kind) << what;
@@ -369,10 +369,10 @@ TEST(ItemParserTest, CodeFieldsAndSetTargets) {
                                std::string(70, 'n') + "\" : Code = FF\nEnd : -\n");
   EXPECT_EQ(Hex(c.address), Hex(0x00600061));
   EXPECT_EQ(c.byteOrder, kLittleEndian);
-  ASSERT_EQ(c.choices.size(), 3u);
-  EXPECT_EQ(c.choices[1].value, 0x1F);
-  EXPECT_EQ(c.choices[2].value, 0xFF);
-  EXPECT_EQ(c.choices[2].name, std::string(64, 'n'));
+  ASSERT_EQ(c.Choices().size(), 3u);
+  EXPECT_EQ(c.Choices()[1].value, 0x1F);
+  EXPECT_EQ(c.Choices()[2].value, 0xFF);
+  EXPECT_EQ(c.Choices()[2].name, std::string(64, 'n'));
 }
 
 // Items whose lists are equal share one copy; a list differing anywhere keeps its own.
@@ -426,7 +426,7 @@ TEST(ItemParserTest, EqualChoiceListsShared) {
         << r.what;
     const CItem& a = l.model.BasicItems()[0];
     const CItem& b = l.model.BasicItems()[1];
-    EXPECT_EQ(a.choices.data() == b.choices.data(), r.shared) << r.what;
+    EXPECT_EQ(a.Choices().data() == b.Choices().data(), r.shared) << r.what;
   }
 }
 

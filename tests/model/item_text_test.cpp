@@ -62,22 +62,21 @@ CItem Make(std::uint32_t type, std::uint32_t address) {
 // A number item at `first`..`last` with scale 1 and an unsigned or signed range.
 CItem Num(std::uint32_t first, std::uint32_t last, std::int64_t min, std::int64_t max) {
   CItem item = Make(kNumberItem, first << 16 | last);
-  item.scale = 1;
-  item.rangeMin = min;
-  item.rangeMax = max;
+  item.SetScale(1);
+  item.SetRange(min, max);
   item.isUnsigned = min >= 0 ? 1 : 0;
   return item;
 }
 CItem Scaled(CItem item, std::int32_t scale, std::uint32_t decimals, std::int32_t offset = 0) {
-  item.scale = scale;
+  item.SetScale(scale);
   item.decimals = decimals;
-  item.offset = offset;
+  item.SetOffset(offset);
   return item;
 }
 // The first worked example: two bytes at 0x20, scale 10, one decimal, unit "mm".
 const CItem kMm = [] {
   CItem item = Scaled(Num(0x20, 0x21, 0, 65535), 10, 1);
-  item.unit = "mm";
+  item.SetUnit("mm");
   return item;
 }();
 
@@ -91,14 +90,14 @@ CItem Uniq(CItem item, std::uint32_t pair, std::uint32_t has = 1) {
   return item;
 }
 CItem WithChoices(CItem item, const std::vector<ChoiceRow>& choices) {
-  item.choices = KeepChoices(choices);
+  item.SetChoices(KeepChoices(choices));
   return item;
 }
 
 const CItem kBit = [] {
   CItem item = Make(kBitItem, 0x00400003);
-  item.onText = "Enable";
-  item.offText = "Disable";
+  item.SetOnText("Enable");
+  item.SetOffText("Disable");
   return item;
 }();
 const CItem kBaud =
@@ -125,7 +124,7 @@ TEST_P(ItemTextTest, GetItemText) {
       WithChoices(Num(0x50, 0, 0, 255),
                   {{"1/2", 2, {}}, {"5", 5, {}}, {"Auto", 7, {}}, {"2.5", 3, {}}, {"Max", 20, {}}});
   CItem withUnit = choices;
-  withUnit.unit = "mm";
+  withUnit.SetUnit("mm");
   const CItem signedChoice = WithChoices(Num(0x50, 0, -10, 10), {{"Off", -1, {}}});
   const struct {
     const char* what;
@@ -407,7 +406,7 @@ TEST_P(ItemTextTest, CheckValue) {
   for (const auto& r : rows) {
     for (const auto& [text, result] : r.texts) {
       EXPECT_EQ(CheckValue(r.item, text), result)
-          << "\"" << text << "\" range " << r.item.rangeMin << ".." << r.item.rangeMax;
+          << "\"" << text << "\" range " << r.item.RangeMin() << ".." << r.item.RangeMax();
     }
   }
 }

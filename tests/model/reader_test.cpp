@@ -537,7 +537,7 @@ TEST(ReaderTest, CopyKeepsItsTextsAcrossLoads) {
   ASSERT_EQ(l.Load(Cfg().Text()), kResultOk);
   ASSERT_EQ(copy.BasicItems().size(), 1u);
   EXPECT_EQ(copy.BasicItems()[0].name, "Speed A");
-  EXPECT_EQ(copy.BasicItems()[0].choices[0].name, "Slow");
+  EXPECT_EQ(copy.BasicItems()[0].Choices()[0].name, "Slow");
   EXPECT_EQ(l.model.BasicItems()[0].name, "Speed");
 }
 

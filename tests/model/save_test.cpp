@@ -108,10 +108,10 @@ int EditAll(CStatDataObj& model) {
       const std::string before = GetItemText(model, item);
       std::vector<std::string> candidates;
       if (item.type == kBitItem)
-        candidates = {item.onText.Str(), item.offText.Str()};
-      for (auto c = item.choices.rbegin(); c != item.choices.rend(); ++c)
+        candidates = {item.OnText().Str(), item.OffText().Str()};
+      for (auto c = item.Choices().rbegin(); c != item.Choices().rend(); ++c)
         candidates.push_back(c->name.Str());
-      if (item.type == kNumberItem && item.choices.empty()) {
+      if (item.type == kNumberItem && item.Choices().empty()) {
         for (const char* t : {"1", "2", "3", "-1", "0.5", "10", "100", "0"}) {
           if (CheckValue(item, t))
             candidates.push_back(t);

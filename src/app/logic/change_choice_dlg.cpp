@@ -21,12 +21,12 @@ int CChangeChoiceDlg::DoModal(model::CStatDataObj& model, model::Page page, int 
   choices_.clear();
   selected_ = 0;
   if (type_ == model::kBitItem) {
-    choices_ = {item.onText.Str(), item.offText.Str()};
-    selected_ = currentText_ == item.onText ? 0 : 1;
+    choices_ = {item.OnText().Str(), item.OffText().Str()};
+    selected_ = currentText_ == item.OnText() ? 0 : 1;
   } else {
-    for (std::size_t i = 0; i < item.choices.size(); ++i) {
-      choices_.push_back(item.choices[i].name.Str());
-      if (item.choices[i].name == currentText_)
+    for (std::size_t i = 0; i < item.Choices().size(); ++i) {
+      choices_.push_back(item.Choices()[i].name.Str());
+      if (item.Choices()[i].name == currentText_)
         selected_ = static_cast<int>(i);
     }
   }

@@ -29,10 +29,10 @@ int CChangeValueDlg::DoModal(model::CStatDataObj& model, model::Page page, int r
     return 2;
   item_ = &items[static_cast<std::size_t>(row)];
   name_ = item_->name;
-  unit_ = item_->unit;
+  unit_ = item_->Unit();
   valueText_ = StripUnit(currentText, unit_);
   choices_.clear();
-  for (const model::CChoice& choice : item_->choices) choices_.push_back(choice.name.Str());
+  for (const model::CChoice& choice : item_->Choices()) choices_.push_back(choice.name.Str());
 
   accepted_ = false;
   if (run(*this) != 1 || !accepted_)
