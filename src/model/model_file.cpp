@@ -297,7 +297,8 @@ int CModelFile::LoadSource(CStatDataObj& model, const std::string& path,
 
     fileSetLayout_.clear();
     for (const CDataLine& line : model.SetLines()) {
-      fileSetLayout_.emplace_back(line.address, line.data.size());
+      // A view's length fits in 16 bits.
+      fileSetLayout_.emplace_back(line.address, static_cast<std::uint16_t>(line.data.size()));
     }
     // The model is completed whatever the parse found, as the window expects.
     if (model.SetLines().empty())
@@ -306,6 +307,9 @@ int CModelFile::LoadSource(CStatDataObj& model, const std::string& path,
       return kResultException;
     if (!model.MarkChangeable())
       return kResultNoMemory;
+    // Exact sizes: the lists live as long as the model.
+    basicCautions_.shrink_to_fit();
+    advancedCautions_.shrink_to_fit();
     model.SetCautions(kBasicPage, std::move(basicCautions_));
     model.SetCautions(kAdvancedPage, std::move(advancedCautions_));
     basicCautions_.clear();

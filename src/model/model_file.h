@@ -145,7 +145,7 @@ class CModelFile {
   std::uint16_t runningAddress_ = 0;
   // Address and length of each [SetData] line as the file had them, so that a
   // save knows whether it can rewrite those lines in place.
-  std::vector<std::pair<std::uint16_t, std::size_t>> fileSetLayout_;
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> fileSetLayout_;
   std::vector<CText> basicCautions_;
   std::vector<CText> advancedCautions_;
   // Choice lists read during the parse, by page and item index, as indices into

@@ -77,7 +77,7 @@ void AppendSetLine(std::string& out, const CDataLine& line) {
 
 // Whether the source's [SetData] lines have the addresses and lengths of the set lines,
 // so that they can be rewritten in place.
-bool LayoutMatches(const std::vector<std::pair<std::uint16_t, std::size_t>>& layout,
+bool LayoutMatches(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& layout,
                    const std::vector<CDataLine>& setLines) {
   if (layout.size() != setLines.size())
     return false;
