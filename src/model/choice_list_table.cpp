@@ -52,10 +52,10 @@ std::uint32_t HashList(const CModelStore& store, const CChoice* choices, std::ui
     const CChoice& c = choices[i];
     const CNameWords w = NameWords(c.name);
     h = std::rotl(h, 5) ^ (w.head * 0x9E3779B97F4A7C15u) ^ (w.tail * 0xC2B2AE3D27D4EB4Fu) ^
-        (static_cast<std::uint64_t>(c.value) * 0x165667B19E3779F9u) ^
-        (c.name.size() | std::uint64_t{c.sets.size()} << 32);
-    const CSetEntry* set = store.sets.data() + c.sets.Index();
-    for (std::size_t k = 0; k < c.sets.size(); ++k)
+        (static_cast<std::uint64_t>(c.Value()) * 0x165667B19E3779F9u) ^
+        (c.name.size() | std::uint64_t{c.Sets().size()} << 32);
+    const CSetEntry* set = store.sets.data() + c.Sets().Index();
+    for (std::size_t k = 0; k < c.Sets().size(); ++k)
       h = std::rotl(h, 5) ^ SetWord(set[k]) * 0x27D4EB2F165667C5u;
   }
   h ^= h >> 33;
@@ -77,12 +77,12 @@ bool SameName(CText a, CText b) {
 
 bool SameList(const CModelStore& store, const CChoice* a, const CChoice* b, std::uint32_t count) {
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (a[i].value != b[i].value || a[i].sets.size() != b[i].sets.size() ||
+    if (a[i].Value() != b[i].Value() || a[i].Sets().size() != b[i].Sets().size() ||
         !SameName(a[i].name, b[i].name))
       return false;
-    const CSetEntry* sa = store.sets.data() + a[i].sets.Index();
-    const CSetEntry* sb = store.sets.data() + b[i].sets.Index();
-    if (!std::equal(sa, sa + a[i].sets.size(), sb))
+    const CSetEntry* sa = store.sets.data() + a[i].Sets().Index();
+    const CSetEntry* sb = store.sets.data() + b[i].Sets().Index();
+    if (!std::equal(sa, sa + a[i].Sets().size(), sb))
       return false;
   }
   return true;

@@ -50,11 +50,42 @@ static_assert(sizeof(CSetEntry) == 4);
 
 // One named value of a number or code item. Texts and lists are views into the
 // model's store (or, for records built by hand, into storage that outlives them).
+// A choice writes either its set targets or, when it has none, its value, so the
+// two share eight bytes.
 struct CChoice {
-  CText name;              // at most 64 characters
-  CList<CSetEntry> sets;   // set targets in file order; empty when none
-  std::int64_t value = 0;  // raw value from `number = n` or `Code = hh`
+  CText name;  // at most 64 characters
+
+  CChoice() = default;
+  CChoice(CText n, CList<CSetEntry> sets, std::int64_t value) : name(n) {
+    SetValue(value);
+    SetSets(sets);
+  }
+
+  // Set targets in file order; empty when none.
+  CList<CSetEntry> Sets() const {
+    return HasSets() ? std::bit_cast<CList<CSetEntry>>(word_) : CList<CSetEntry>();
+  }
+  // A list that is not empty replaces the value.
+  void SetSets(CList<CSetEntry> sets) {
+    if (!sets.empty())
+      word_ = std::bit_cast<std::uint64_t>(sets);
+  }
+  // The raw value from `number = n` or `Code = hh`, -2147483648 to 4294967295 (as
+  // read values are clamped); 0 for a choice with set targets.
+  std::int64_t Value() const {
+    return HasSets() ? 0 : static_cast<std::int64_t>(word_ << 31) >> 31;
+  }
+  // Replaces any set targets.
+  void SetValue(std::int64_t value) { word_ = static_cast<std::uint64_t>(value) & kValueBits; }
+
+ private:
+  // A value keeps its low 33 bits, so a list's length bits are 0 for it.
+  static constexpr std::uint64_t kValueBits = (std::uint64_t{1} << 33) - 1;
+  bool HasSets() const { return (word_ >> detail::kLengthShift) != 0; }
+
+  std::uint64_t word_ = 0;
 };
+static_assert(sizeof(CChoice) == 16);
 
 // One item line of [Standard] or [Advance]. Texts and the choice list are views,
 // as in CChoice. A large model holds tens of thousands, so the record is packed

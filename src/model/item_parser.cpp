@@ -470,12 +470,12 @@ inline bool ReadChoiceAttribute(const Attribute& a, const CItem& item, bool hasA
     const auto n = detail::ParseDecimal(a.value);
     if (!n)
       return false;
-    choice.value = *n;
+    choice.SetValue(*n);
   } else if (item.type == kCodeItem && hasAddress && key == Key::kCode) {
     const auto n = detail::ParseHex(a.value, 8);
     if (!n)
       return false;
-    choice.value = *n;
+    choice.SetValue(*n);
   } else if (item.type == kCodeItem && key == Key::kSet) {
     const auto target = ParseSetTarget(a.value);
     if (!target)
@@ -554,7 +554,7 @@ int CModelFile::ParseChoiceList(const CItem& item, bool hasAddress, std::uint32_
         return fail();
     }
     // An index until the set array stops growing.
-    choice.sets = CList<CSetEntry>::FromIndex(setsBefore, sets.size() - setsBefore);
+    choice.SetSets(CList<CSetEntry>::FromIndex(setsBefore, sets.size() - setsBefore));
     choices.push_back(choice);
   }
   if (choices.size() == firstChoice)

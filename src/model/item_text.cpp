@@ -167,7 +167,7 @@ std::string NumberText(const CStatDataObj& model, const CItem& item) {
   std::int64_t value = NumberValue(raw, item);
 
   for (const CChoice& choice : item.Choices()) {
-    if (choice.value == value)
+    if (choice.Value() == value)
       return ChoiceShownText(choice.name) + " " + item.Unit().Str();
   }
   if (item.hasUniq && static_cast<std::uint16_t>(value) == (item.uniq >> 16)) {
@@ -189,10 +189,10 @@ std::string CodeText(const CStatDataObj& model, const CItem& item) {
   const bool known = ReadRaw(model, item.FirstAddress(), item.ByteCount(), item.byteOrder, raw);
   for (const CChoice& choice : item.Choices()) {
     bool match = true;
-    if (choice.sets.empty()) {
-      match = known && raw == static_cast<std::uint32_t>(choice.value);
+    if (choice.Sets().empty()) {
+      match = known && raw == static_cast<std::uint32_t>(choice.Value());
     }
-    for (const CSetEntry& target : choice.sets) {
+    for (const CSetEntry& target : choice.Sets()) {
       std::uint8_t byte = 0;
       if (target.kind == CSetEntry::kBit) {
         match = match && ReadByte(model, target.address, byte) &&
@@ -212,7 +212,7 @@ void SetNumberText(CStatDataObj& model, const CItem& item, std::string_view text
   const std::uint32_t n = item.ByteCount();
   if (const CChoice* choice = ChoiceForText(item, text)) {
     WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
-             static_cast<std::uint32_t>(choice->value));
+             static_cast<std::uint32_t>(choice->Value()));
     return;
   }
   const double x = ParseLeadingNumber(text) * EffectiveScale(item);
@@ -236,11 +236,11 @@ void SetBitText(CStatDataObj& model, const CItem& item, std::string_view text) {
 // Writes a code item's choice: its value, or each of its set targets.
 void ApplyCodeChoice(CStatDataObj& model, const CItem& item, const CChoice& choice) {
   const std::uint32_t n = item.ByteCount();
-  if (choice.sets.empty()) {
+  if (choice.Sets().empty()) {
     WriteRaw(model, item.FirstAddress(), n, item.byteOrder,
-             static_cast<std::uint32_t>(choice.value));
+             static_cast<std::uint32_t>(choice.Value()));
   }
-  for (const CSetEntry& target : choice.sets) {
+  for (const CSetEntry& target : choice.Sets()) {
     if (target.kind == CSetEntry::kBit) {
       const auto bit = static_cast<std::uint8_t>(1u << target.bit);
       model.WriteBytes(target.address, {&bit, 1},

@@ -327,7 +327,7 @@ void CModelFile::FinishStore() {
   // Exact sizes: the arrays live as long as the model.
   store.choices.shrink_to_fit();
   store.sets.shrink_to_fit();
-  for (CChoice& choice : store.choices) choice.sets = choice.sets.Rebase(store.sets.data());
+  for (CChoice& choice : store.choices) choice.SetSets(choice.Sets().Rebase(store.sets.data()));
   for (const CPendingList& list : pendingLists_) {
     CItem& item = (list.basic ? model_->BasicItems() : model_->AdvancedItems())[list.item];
     item.SetChoices(std::span<const CChoice>(store.choices.data() + list.first, list.count));

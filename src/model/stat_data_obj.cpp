@@ -22,10 +22,10 @@ std::optional<std::uint8_t> KnownByte(const CMemoryImage& image, std::uint32_t a
 bool TargetsChangeable(const CItem& item, const CMemoryImage& image, const CMemoryImage& mask) {
   const CChoice* widest = &item.Choices().front();
   for (const CChoice& c : item.Choices()) {
-    if (c.sets.size() > widest->sets.size())
+    if (c.Sets().size() > widest->Sets().size())
       widest = &c;
   }
-  for (const CSetEntry& target : widest->sets) {
+  for (const CSetEntry& target : widest->Sets()) {
     if (target.kind == CSetEntry::kBit) {
       const auto byte = KnownByte(mask, target.address);
       if (!byte || ((*byte >> target.bit) & 1u))
@@ -132,7 +132,7 @@ std::uint32_t CStatDataObj::ReadBytes(std::uint32_t address, std::span<std::uint
 }
 
 bool CStatDataObj::IsChangeable(const CItem& item) const {
-  if (item.HasChoices() && !item.Choices().front().sets.empty())
+  if (item.HasChoices() && !item.Choices().front().Sets().empty())
     return TargetsChangeable(item, image_, maskImage_);
   if (item.type == kBitItem) {
     const auto byte = KnownByte(maskImage_, item.FirstAddress());

@@ -305,12 +305,12 @@ TEST(ItemParserTest, NumberChoiceLists) {
                        "\" : number = +2\n\"All\" : number = 4294967295\nEnd : -\n");
     EXPECT_EQ(it.Scale(), r.expected);
     ASSERT_EQ(it.Choices().size(), 3u);
-    EXPECT_EQ(it.Choices()[2].value, 4294967295);
+    EXPECT_EQ(it.Choices()[2].Value(), 4294967295);
     EXPECT_EQ(it.Choices()[0].name, "Low");
-    EXPECT_EQ(it.Choices()[0].value, -1);
+    EXPECT_EQ(it.Choices()[0].Value(), -1);
     EXPECT_EQ(it.Choices()[1].name, std::string(64, 'h'));
-    EXPECT_EQ(it.Choices()[1].value, 2);
-    EXPECT_TRUE(it.Choices()[1].sets.empty());
+    EXPECT_EQ(it.Choices()[1].Value(), 2);
+    EXPECT_TRUE(it.Choices()[1].Sets().empty());
   }
 }
 
@@ -347,10 +347,10 @@ TEST(ItemParserTest, CodeFieldsAndSetTargets) {
       {1, 0, CSetEntry::kBit, 0, 0x00700007, 0},  {1, 1, CSetEntry::kByte, 0x00710000, 0, 0xFF},
       {1, 2, CSetEntry::kByte, 0x00720000, 0, 2},
   };
-  ASSERT_EQ(it.Choices()[0].sets.size(), 2u);
-  ASSERT_EQ(it.Choices()[1].sets.size(), 3u);
+  ASSERT_EQ(it.Choices()[0].Sets().size(), 2u);
+  ASSERT_EQ(it.Choices()[1].Sets().size(), 3u);
   for (const auto& r : rows) {
-    const CSetEntry& s = it.Choices()[r.choice].sets[r.target];
+    const CSetEntry& s = it.Choices()[r.choice].Sets()[r.target];
     const std::string what =
         "choice " + std::to_string(r.choice) + " target " + std::to_string(r.target);
     EXPECT_EQ(s.kind, r.kind) << what;
@@ -370,8 +370,8 @@ TEST(ItemParserTest, CodeFieldsAndSetTargets) {
   EXPECT_EQ(Hex(c.address), Hex(0x00600061));
   EXPECT_EQ(c.byteOrder, kLittleEndian);
   ASSERT_EQ(c.Choices().size(), 3u);
-  EXPECT_EQ(c.Choices()[1].value, 0x1F);
-  EXPECT_EQ(c.Choices()[2].value, 0xFF);
+  EXPECT_EQ(c.Choices()[1].Value(), 0x1F);
+  EXPECT_EQ(c.Choices()[2].Value(), 0xFF);
   EXPECT_EQ(c.Choices()[2].name, std::string(64, 'n'));
 }
 
