@@ -266,6 +266,8 @@ TEST(ItemParserTest, NumberFields) {
        0, ""},
       {"address = 40, range = (0, 9), edian = little", "Edian = big\n", 0x00400000, 0, 0, 0, 9, 1,
        0, 0, kLittleEndian, 0, ""},
+      {"address = 40, offset = -2147483648, scale = -3", "", 0x00400000, -3, -2147483648, 0, 0, 0,
+       0, 0, kLittleEndian, 0, ""},
       {"address = 40, decimal = 45", "", 0x00400000, 0, 0, 0, 0, 0, 0, 0, kLittleEndian, 4, ""},
       {"address = 40, decimal = 1, decimal = 3", "", 0x00400000, 0, 0, 0, 0, 0, 0, 0, kLittleEndian,
        3, ""},
