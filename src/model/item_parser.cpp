@@ -63,18 +63,25 @@ struct NamedLine {
 };
 
 // `scratch` holds the name part when blanks had to be dropped from its inside.
+// The usual form, a quoted name, blanks and the colon, read without a byte-by-byte
+// walk. False when the line has another form; `out` then says nothing.
+bool SplitQuotedName(std::string_view line, std::optional<NamedLine>& out) {
+  if (line.empty() || line.front() != '"')
+    return false;
+  const std::size_t close = 1 + detail::FindAny<'"'>(line.data() + 1, line.size() - 1);
+  std::size_t i = close + 1;
+  while (i < line.size() && detail::IsBlank(line[i])) ++i;
+  if (i >= line.size() || line[i] != ':')
+    return false;
+  out = i + 1 == line.size()
+            ? std::nullopt
+            : std::optional(NamedLine{line.substr(0, close + 1), line.substr(i + 1)});
+  return true;
+}
+
 std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) {
-  // The usual form, a quoted name, blanks and the colon, without a byte-by-byte walk.
-  if (!line.empty() && line.front() == '"') {
-    const std::size_t close = 1 + detail::FindAny<'"'>(line.data() + 1, line.size() - 1);
-    std::size_t i = close + 1;
-    while (i < line.size() && detail::IsBlank(line[i])) ++i;
-    if (i < line.size() && line[i] == ':') {
-      if (i + 1 == line.size())
-        return std::nullopt;
-      return NamedLine{line.substr(0, close + 1), line.substr(i + 1)};
-    }
-  }
+  if (std::optional<NamedLine> quoted; SplitQuotedName(line, quoted))
+    return quoted;
   // One pass finds the colon and whether a blank outside quotes stands between
   // two other characters (blanks at the ends are trimmed anyway).
   bool quoted = false;

@@ -22,11 +22,10 @@ namespace {
 // faulting them in one by one during the read cost several times as much.
 // Only a hint: without it (older kernels) the read faults them in as before.
 void PrefaultForWrite(char* data, std::size_t size) {
-  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
-  if (end > begin)
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t skip = (page - reinterpret_cast<std::uintptr_t>(data) % page) % page;
+  if (size > skip + page)
+    ::madvise(data + skip, (size - skip) / page * page, MADV_POPULATE_WRITE);
 }
 
 using log::EqualsIgnoringCase;

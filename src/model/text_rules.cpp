@@ -169,6 +169,17 @@ struct ValueScan {
   bool last = true;                            // no piece follows
 };
 
+// The quote that closes the one at `open`, or `n` when none does.
+inline std::size_t CloseQuote(const char* p, std::size_t n, std::size_t open) {
+  return open + 1 + FindAny<'"'>(p + open + 1, n - open - 1);
+}
+
+// An open quote runs to the end; trailing blanks are trimmed all the same.
+inline std::size_t OpenQuoteEnd(const char* p, std::size_t n) {
+  while (IsBlank(p[n - 1])) --n;
+  return n;
+}
+
 inline ValueScan ScanValue(const char* p, std::size_t n, std::size_t i) {
   ValueScan scan;
   scan.valueEnd = i;
@@ -188,11 +199,9 @@ inline ValueScan ScanValue(const char* p, std::size_t n, std::size_t i) {
       continue;
     }
     if (c == kQuote) {
-      i += 1 + FindAny<'"'>(p + i + 1, n - i - 1);
+      i = CloseQuote(p, n, i);
       if (i >= n) {
-        // An open quote runs to the end; trailing blanks are trimmed all the same.
-        scan.valueEnd = n;
-        while (IsBlank(p[scan.valueEnd - 1])) --scan.valueEnd;
+        scan.valueEnd = OpenQuoteEnd(p, n);
         break;
       }
     } else if (c == kOpen) {
