@@ -53,12 +53,14 @@ std::uint16_t BoundPort(int fd) {
 }  // namespace
 
 std::vector<std::uint8_t> NetworkDeviceIdReply(const std::string& deviceId) {
-  std::vector<std::uint8_t> reply(kUnusedReplyBytes + 2, 0);
-  std::copy_n("TAVEN", 5, reply.begin());
   const auto length = static_cast<std::uint16_t>(std::min<std::size_t>(deviceId.size(), 0xFFFF));
+  // Sized once and written in place (growing it by insert also made GCC 12 see a
+  // copy out of bounds that is not there).
+  std::vector<std::uint8_t> reply(kUnusedReplyBytes + 2 + length, 0);
+  std::copy_n("TAVEN", 5, reply.begin());
   reply[kUnusedReplyBytes] = static_cast<std::uint8_t>(length >> 8);
   reply[kUnusedReplyBytes + 1] = static_cast<std::uint8_t>(length & 0xFF);
-  reply.insert(reply.end(), deviceId.begin(), deviceId.begin() + length);
+  std::copy_n(deviceId.begin(), length, reply.begin() + kUnusedReplyBytes + 2);
   return reply;
 }
 
