@@ -21,6 +21,7 @@
 #include "app/change_choice_dlg_view.h"
 #include "app/change_value_dlg_view.h"
 #include "app/dialog_units.h"
+#include "app/heap_trim.h"
 #include "app/logic/config_dlg_texts.h"
 #include "app/print_setting_list_view.h"
 #include "app/qt_text.h"
@@ -431,6 +432,8 @@ void CConfigDlgView::RowsAboutToBeReset() {
 
 void CConfigDlgView::RowsReset() {
   rows_->EndReset();
+  // A refill frees the previous page's rows and leaves the view's temporaries.
+  TrimHeapWhenIdle();
 }
 
 void CConfigDlgView::RowChanged(int row) {

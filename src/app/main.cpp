@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/about_dlg_view.h"
+#include "app/heap_trim.h"
 #include "app/logic/vorsetta_app.h"
 #include "app/qt_prompt.h"
 #include "app/start_dlg_view.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     }
   }
 
+  pelmora::app::FixHeapThresholds();
   // Qt takes its own options (-platform, ...) out of argv.
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(pelmora::model::msg::kAppTitle));
