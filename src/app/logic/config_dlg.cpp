@@ -98,7 +98,7 @@ void CConfigDlg::FillList() {
   const std::vector<model::CItem>& items = model_->Items(page_);
   rows_.reserve(items.size());
   for (const model::CItem& item : items) {
-    rows_.push_back({item.name.Str(), std::string()});
+    rows_.push_back({item.name, std::string()});
     if (ShowValue(item, static_cast<int>(rows_.size() - 1)) == model::kResultNoMemory)
       Tell(editor_text::kShortOfMemory);
   }
@@ -126,7 +126,7 @@ void CConfigDlg::ChangeSetting(int row) {
   const std::vector<model::CItem>& items = model_->Items(page_);
   const model::CItem* item = nullptr;
   for (const model::CItem& candidate : items) {
-    if (candidate.name == shown.name) {
+    if (candidate.name == shown.name.View()) {
       item = &candidate;
       break;
     }

@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "model/text_view.h"
+
 namespace pelmora::app {
 
-// One row of the configuration window's list: item name and value text.
+// One row of the configuration window's list: item name and value text. The name
+// is a view of the model's own text, which outlives the list (a page holds
+// thousands of rows).
 struct CListRow {
-  std::string name;
+  model::CText name;
   std::string value;
 };
 
