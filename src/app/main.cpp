@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QPixmapCache>
 #include <QStringList>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kPixmapCacheKb = 64;
 
 void PrintUsage(std::FILE* out) {
   std::fputs(
@@ -51,6 +53,9 @@ int main(int argc, char** argv) {
   pelmora::app::FixHeapThresholds();
   // Qt takes its own options (-platform, ...) out of argv.
   QApplication qapp(argc, argv);
+  // The style keeps drawn button, tab and header backgrounds for reuse, up to 10 MB by
+  // default; a few windows need only the small ones kept, the rest are drawn again.
+  QPixmapCache::setCacheLimit(kPixmapCacheKb);
   QApplication::setApplicationName(QString::fromUtf8(pelmora::model::msg::kAppTitle));
   QApplication::setWindowIcon(pelmora::app::ApplicationIcon());
 
