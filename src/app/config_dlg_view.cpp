@@ -23,7 +23,7 @@
 #include "app/dialog_units.h"
 #include "app/heap_trim.h"
 #include "app/logic/config_dlg_texts.h"
-#include "app/print_setting_list_view.h"
+#include "app/print_module.h"
 #include "app/qt_text.h"
 #include "app/save_as_dlg_view.h"
 #include "app/screenshot.h"
@@ -415,7 +415,7 @@ bool CConfigDlgView::ChooseBinaryFile(const std::string& folder, std::string& pa
 }
 
 void CConfigDlgView::Print(const CPrintRequest& request) {
-  PrintSettingListWithDialog(this, request);
+  PrintSettingList(this, request);
 }
 
 void CConfigDlgView::ShowHelp(const std::string& helpFilePath) {
