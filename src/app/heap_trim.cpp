@@ -11,6 +11,9 @@ namespace {
 
 // glibc's own starting value, kept: setting it is what stops the adjustment.
 constexpr int kMmapThreshold = 128 * 1024;
+// Long enough for the window to have painted the new rows, and for a message box or
+// screenshot that came with the fill to have gone.
+constexpr int kSettleMs = 500;
 
 bool& TrimPending() {
   static bool pending = false;
@@ -28,7 +31,7 @@ void TrimHeapWhenIdle() {
   if (app == nullptr || TrimPending())
     return;
   TrimPending() = true;
-  QTimer::singleShot(0, app, [] {
+  QTimer::singleShot(kSettleMs, app, [] {
     TrimPending() = false;
     ::malloc_trim(0);
   });

@@ -8,9 +8,10 @@ namespace pelmora::app {
 // hold that much free memory for the rest of the run. Call once, before Qt starts.
 void FixHeapThresholds();
 
-// Returns the heap's unused pages to the system once the pending events (layout,
-// painting) have run, so that the temporaries of filling a long list do not stay
-// resident. Needs a running QCoreApplication; calls within one pass are merged.
+// Returns the heap's unused pages to the system half a second later, once the window
+// has settled (layout, painting), so that the temporaries of filling a long list do
+// not stay resident. Needs a running QCoreApplication; calls in the meantime are
+// merged into the one trim.
 void TrimHeapWhenIdle();
 
 }  // namespace pelmora::app
