@@ -96,7 +96,7 @@ QVariant CSettingListModel::data(const QModelIndex& index, int role) const {
   const auto row = static_cast<std::size_t>(index.row());
   if (row >= rows.size())
     return {};
-  return ToQString(index.column() == 0 ? rows[row].name.View() : std::string_view(rows[row].value));
+  return ToQString(index.column() == 0 ? rows[row].name.View() : rows[row].value.View());
 }
 
 QVariant CSettingListModel::headerData(int section, Qt::Orientation orientation, int role) const {
