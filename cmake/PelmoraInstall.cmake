@@ -6,6 +6,10 @@ set(PELMORA_APP_ID io.github.pelmora.Pelmora)
 set(data ${PROJECT_SOURCE_DIR}/data)
 
 install(TARGETS pelmora pelmora-cli pelmora-printer-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The print module the program opens on first use, in its private library folder
+# (PELMORA_PRINT_MODULE_INSTALL_DIR, src/app). A folder further down than lib/pelmora, since
+# CPack has the package run ldconfig for a library in lib/ or one folder below it.
+install(TARGETS pelmora_print LIBRARY DESTINATION ${PELMORA_PRINT_MODULE_INSTALL_DIR})
 
 # The help file the program falls back on, the sample working folder, and the network
 # simulator's FTP server (run with python3).

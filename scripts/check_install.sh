@@ -25,6 +25,16 @@ for program in pelmora pelmora-cli pelmora-printer-sim; do
   [[ $version =~ ^$program\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "$program --version printed '$version'"
 done
 
+# The program opens its print module from lib/pelmora/modules beside its bin/ folder
+# (lib/ being the library folder the build was configured with); all the module needs
+# is found.
+libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$BUILD/CMakeCache.txt")
+module=$USR/${libdir:-lib}/pelmora/modules/libpelmora_print.so
+[[ -f $module ]] || fail "the print module is not installed as $module"
+missing=$(ldd "$module" | grep 'not found' || true)
+[[ -z $missing ]] || fail "the print module's libraries are missing: $missing"
+! ldd "$USR/bin/pelmora" | grep -q 'libQt6PrintSupport' || fail "the program links Qt's print support"
+
 # The installed tool works on the installed sample folder.
 models=$("$CLI" list models --workdir "$SAMPLE")
 [[ $(wc -l <<<"$models") -ge 3 ]] || fail "list models found: $models"

@@ -1,15 +1,22 @@
 #include "about_dlg_view.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QIconEngine>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <array>
 
 #include "app/logic/about_dlg.h"
 #include "app/qt_text.h"
@@ -57,6 +64,79 @@ class CHelpWindow : public QDialog {
   QString path_;
 };
 
+// The same pictures as the installed theme icon, built into the program so that it
+// shows wherever the program runs from. Each is read from the resources when it is
+// asked for: a QIcon built with addFile decodes and keeps all seven (360 KB), once
+// for every window given the icon, though the window system takes them only once.
+// The picture chosen and its scaling are those of such a QIcon: the smallest at
+// least as large as asked for (by area), else the largest, shrunk to fit.
+class CApplicationIconEngine : public QIconEngine {
+ public:
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State /*state*/) override {
+    // Through QImage: loading a QPixmap by name would keep it in the pixmap cache.
+    QPixmap picture = QPixmap::fromImage(QImage(Path(BestSide(size))));
+    if (picture.isNull())
+      return picture;
+    const QSize fitted = Fitted(picture.size(), size);
+    if (picture.size() != fitted)
+      picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The disabled and selected looks are the style's, as for any pixmap icon.
+    if (mode != QIcon::Normal && QApplication::style() != nullptr) {
+      QStyleOption option(0);
+      option.palette = QGuiApplication::palette();
+      const QPixmap generated = QApplication::style()->generatedIconPixmap(mode, picture, &option);
+      if (!generated.isNull())
+        picture = generated;
+    }
+    return picture;
+  }
+
+  QSize actualSize(const QSize& size, QIcon::Mode /*mode*/, QIcon::State /*state*/) override {
+    const int side = BestSide(size);
+    return Fitted(QSize(side, side), size);
+  }
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    const QPaintDevice* device = painter->device();
+    const qreal ratio = device != nullptr ? device->devicePixelRatio() : qApp->devicePixelRatio();
+    painter->drawPixmap(rect, pixmap(rect.size() * ratio, mode, state));
+  }
+
+  // Only the normal pictures exist; the other modes are made from them.
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    QList<QSize> sizes;
+    if (mode == QIcon::Normal && state == QIcon::Off) {
+      for (const int side : kSides) sizes.push_back(QSize(side, side));
+    }
+    return sizes;
+  }
+
+  QIconEngine* clone() const override { return new CApplicationIconEngine; }
+  QString key() const override { return QStringLiteral("CApplicationIconEngine"); }
+  bool isNull() override { return false; }
+
+ private:
+  static constexpr std::array<int, 7> kSides = {16, 24, 32, 48, 64, 128, 256};
+
+  static QString Path(int side) { return QStringLiteral(":/icons/pelmora-%1.png").arg(side); }
+
+  static int BestSide(const QSize& size) {
+    const qint64 wanted = qint64{size.width()} * size.height();
+    for (const int side : kSides) {
+      if (qint64{side} * side >= wanted)
+        return side;
+    }
+    return kSides.back();
+  }
+
+  // `picture` shrunk, keeping its shape, until it fits into `size`.
+  static QSize Fitted(QSize picture, const QSize& size) {
+    if (!picture.isNull() && (picture.width() > size.width() || picture.height() > size.height()))
+      picture.scale(size, Qt::KeepAspectRatio);
+    return picture;
+  }
+};
+
 QPointer<CHelpWindow>& HelpWindow() {
   static QPointer<CHelpWindow> window;
   return window;
@@ -65,12 +145,7 @@ QPointer<CHelpWindow>& HelpWindow() {
 }  // namespace
 
 QIcon ApplicationIcon() {
-  // The same pictures as the installed theme icon, built into the program so that it
-  // shows wherever the program runs from.
-  QIcon icon;
-  for (const int size : {16, 24, 32, 48, 64, 128, 256})
-    icon.addFile(QStringLiteral(":/icons/pelmora-%1.png").arg(size), QSize(size, size));
-  return icon;
+  return QIcon(new CApplicationIconEngine);
 }
 
 CAboutDlgView::CAboutDlgView(QWidget* parent) : QDialog(parent) {

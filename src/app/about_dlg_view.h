@@ -8,8 +8,8 @@
 
 namespace pelmora::app {
 
-// The application's icon, drawn at run time (a printer with a sheet), set on
-// every window of the program.
+// The application's icon (a printer with a sheet), set on every window of the
+// program; its pictures are read from the program's resources when drawn.
 QIcon ApplicationIcon();
 
 // The About box: icon, product line and small print, and a default OK button.

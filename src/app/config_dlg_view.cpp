@@ -21,8 +21,9 @@
 #include "app/change_choice_dlg_view.h"
 #include "app/change_value_dlg_view.h"
 #include "app/dialog_units.h"
+#include "app/heap_trim.h"
 #include "app/logic/config_dlg_texts.h"
-#include "app/print_setting_list_view.h"
+#include "app/print_module.h"
 #include "app/qt_text.h"
 #include "app/save_as_dlg_view.h"
 #include "app/screenshot.h"
@@ -95,7 +96,7 @@ QVariant CSettingListModel::data(const QModelIndex& index, int role) const {
   const auto row = static_cast<std::size_t>(index.row());
   if (row >= rows.size())
     return {};
-  return ToQString(index.column() == 0 ? rows[row].name : rows[row].value);
+  return ToQString(index.column() == 0 ? rows[row].name.View() : rows[row].value.View());
 }
 
 QVariant CSettingListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -414,7 +415,7 @@ bool CConfigDlgView::ChooseBinaryFile(const std::string& folder, std::string& pa
 }
 
 void CConfigDlgView::Print(const CPrintRequest& request) {
-  PrintSettingListWithDialog(this, request);
+  PrintSettingList(this, request);
 }
 
 void CConfigDlgView::ShowHelp(const std::string& helpFilePath) {
@@ -431,6 +432,8 @@ void CConfigDlgView::RowsAboutToBeReset() {
 
 void CConfigDlgView::RowsReset() {
   rows_->EndReset();
+  // A refill frees the previous page's rows and leaves the view's temporaries.
+  TrimHeapWhenIdle();
 }
 
 void CConfigDlgView::RowChanged(int row) {

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QPixmapCache>
 #include <QStringList>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "app/about_dlg_view.h"
+#include "app/heap_trim.h"
 #include "app/logic/vorsetta_app.h"
 #include "app/qt_prompt.h"
 #include "app/start_dlg_view.h"
@@ -18,6 +20,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kPixmapCacheKb = 64;
 
 void PrintUsage(std::FILE* out) {
   std::fputs(
@@ -47,8 +50,12 @@ int main(int argc, char** argv) {
     }
   }
 
+  pelmora::app::FixHeapThresholds();
   // Qt takes its own options (-platform, ...) out of argv.
   QApplication qapp(argc, argv);
+  // The style keeps drawn button, tab and header backgrounds for reuse, up to 10 MB by
+  // default; a few windows need only the small ones kept, the rest are drawn again.
+  QPixmapCache::setCacheLimit(kPixmapCacheKb);
   QApplication::setApplicationName(QString::fromUtf8(pelmora::model::msg::kAppTitle));
   QApplication::setWindowIcon(pelmora::app::ApplicationIcon());
 

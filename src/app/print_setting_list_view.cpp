@@ -90,3 +90,8 @@ void PaintSettingList(QPrinter& printer, const CPrintRequest& request) {
 }
 
 }  // namespace pelmora::app
+
+extern "C" bool pelmora_print_setting_list(QWidget* parent,
+                                           const pelmora::app::CPrintRequest* request) {
+  return pelmora::app::PrintSettingListWithDialog(parent, *request);
+}

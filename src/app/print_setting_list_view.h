@@ -1,4 +1,7 @@
-// Printing the settings list through Qt's print dialog and QPainter.
+// Printing the settings list through Qt's print dialog and QPainter. This is the
+// print module (libpelmora_print.so), which alone links QtPrintSupport: the program
+// loads it when File > Print is first used (print_module.h), so that it starts
+// without Qt's print support and its plugins mapped. Tests link it directly.
 #pragma once
 
 #include <functional>
@@ -26,4 +29,11 @@ void SetPrintQueueProbe(std::function<bool()> probe);
 // top at a multiple of the character height. Lines below the sheet are lost.
 void PaintSettingList(QPrinter& printer, const CPrintRequest& request);
 
+// The module's entry point, looked up by this name: PrintSettingListWithDialog.
+inline constexpr const char* kPrintEntryPoint = "pelmora_print_setting_list";
+using PrintEntryPoint = bool (*)(QWidget* parent, const CPrintRequest* request);
+
 }  // namespace pelmora::app
+
+extern "C" bool pelmora_print_setting_list(QWidget* parent,
+                                           const pelmora::app::CPrintRequest* request);

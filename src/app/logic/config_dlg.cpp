@@ -1,5 +1,6 @@
 #include "app/logic/config_dlg.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -86,6 +87,7 @@ void CConfigDlg::FillList() {
   ++fillCount_;
   ui_.RowsAboutToBeReset();
   rows_.clear();
+  textChunks_.clear();
   if (model_ == nullptr) {
     ui_.RowsReset();
     return;
@@ -98,7 +100,7 @@ void CConfigDlg::FillList() {
   const std::vector<model::CItem>& items = model_->Items(page_);
   rows_.reserve(items.size());
   for (const model::CItem& item : items) {
-    rows_.push_back({item.name.Str(), std::string()});
+    rows_.push_back({item.name, CRowText()});
     if (ShowValue(item, static_cast<int>(rows_.size() - 1)) == model::kResultNoMemory)
       Tell(editor_text::kShortOfMemory);
   }
@@ -111,11 +113,25 @@ int CConfigDlg::ShowValue(const model::CItem& item, int row) {
   if (model_ == nullptr || row < 0 || static_cast<std::size_t>(row) >= rows_.size())
     return 1;
   try {
-    rows_[static_cast<std::size_t>(row)].value = model::GetItemText(*model_, item);
+    rows_[static_cast<std::size_t>(row)].value =
+        CRowText(KeepText(model::GetItemText(*model_, item)));
   } catch (const std::bad_alloc&) {
     return model::kResultNoMemory;
   }
   return 1;
+}
+
+model::CText CConfigDlg::KeepText(std::string_view text) {
+  // A text longer than a chunk gets a chunk of its own size.
+  if (textChunks_.empty() || chunkSize_ - chunkUsed_ < text.size()) {
+    chunkSize_ = std::max(text.size(), kTextChunkSize);
+    textChunks_.push_back(std::make_unique<char[]>(chunkSize_));
+    chunkUsed_ = 0;
+  }
+  char* at = textChunks_.back().get() + chunkUsed_;
+  std::copy(text.begin(), text.end(), at);
+  chunkUsed_ += text.size();
+  return model::CText(std::string_view(at, text.size()));
 }
 
 void CConfigDlg::ChangeSetting(int row) {
@@ -126,7 +142,7 @@ void CConfigDlg::ChangeSetting(int row) {
   const std::vector<model::CItem>& items = model_->Items(page_);
   const model::CItem* item = nullptr;
   for (const model::CItem& candidate : items) {
-    if (candidate.name == shown.name) {
+    if (candidate.name == shown.name.View()) {
       item = &candidate;
       break;
     }
@@ -137,7 +153,7 @@ void CConfigDlg::ChangeSetting(int row) {
     Tell(editor_text::kCannotChange);
     return;
   }
-  const std::string currentText = shown.value;
+  const std::string currentText(shown.value.View());
   int result = 2;
   if (item->type == model::kNumberItem) {
     CChangeValueDlg dlg(prompt_);

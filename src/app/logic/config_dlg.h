@@ -3,8 +3,11 @@
 // window (change, factory and restore, save, print, binary file, printer).
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/logic/change_choice_dlg.h"
@@ -119,6 +122,8 @@ class CConfigDlg {
   int ShowValue(const model::CItem& item, int row);
 
  private:
+  // Copies `text` into the value store, where it stays until the next fill.
+  model::CText KeepText(std::string_view text);
   // The Save As rounds: until a save succeeds (true) or the user cancels.
   bool SaveAsRounds();
   model::Answer Tell(const char* text) const;
@@ -137,6 +142,12 @@ class CConfigDlg {
   bool hasGetCmd_ = false;
   model::Page page_ = model::kBasicPage;
   std::vector<CListRow> rows_;
+  // The value texts of the rows, in chunks that never move (the rows view them); a
+  // changed value is added, the old text stays until the next fill.
+  static constexpr std::size_t kTextChunkSize = std::size_t{16} * 1024;
+  std::vector<std::unique_ptr<char[]>> textChunks_;
+  std::size_t chunkSize_ = 0;  // of the last chunk, which is being filled
+  std::size_t chunkUsed_ = 0;
   unsigned fillCount_ = 0;
 };
 

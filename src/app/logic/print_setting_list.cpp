@@ -19,7 +19,7 @@ std::vector<CPrintLine> LayoutSettingList(const CPrintRequest& request, int line
       !add(request.advancedPage ? editor_text::kAdvancedPage : editor_text::kBasicPage))
     return lines;
   for (const CListRow& row : request.rows) {
-    if (!add("  " + row.name + " : " + row.value))
+    if (!add("  " + row.name.Str() + " : " + std::string(row.value)))
       break;
   }
   return lines;

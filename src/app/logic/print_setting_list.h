@@ -4,14 +4,40 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "model/text_view.h"
 
 namespace pelmora::app {
 
-// One row of the configuration window's list: item name and value text.
+// A row's value text: a view of text kept elsewhere (the window's value store, or a
+// literal), read as a string wherever one is wanted.
+class CRowText {
+ public:
+  CRowText() = default;
+  CRowText(const char* text) : text_(text) {}  // NOLINT: literals stand for rows
+  explicit CRowText(model::CText text) : text_(text) {}
+
+  std::string_view View() const { return text_.View(); }
+  operator std::string_view() const { return View(); }  // NOLINT
+  operator std::string() const { return text_.Str(); }  // NOLINT
+  friend bool operator==(CRowText a, std::string_view b) { return a.View() == b; }
+  template <typename Stream>
+  friend auto operator<<(Stream& os, CRowText t) -> decltype(os << std::string_view()) {
+    return os << t.View();
+  }
+
+ private:
+  model::CText text_;
+};
+
+// One row of the configuration window's list: item name and value text, both views
+// (a page holds thousands of rows). The name is the model's own text, which outlives
+// the list; the value is kept by the window (CConfigDlg) until its next fill.
 struct CListRow {
-  std::string name;
-  std::string value;
+  model::CText name;
+  CRowText value;
 };
 
 // The print job's document name.
