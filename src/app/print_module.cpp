@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <QMessageBox>
+#include <QString>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -48,8 +50,13 @@ PrintEntryPoint LoadEntryPoint() {
 bool PrintSettingList(QWidget* parent, const CPrintRequest& request) {
   static const PrintEntryPoint entry = LoadEntryPoint();
   if (entry == nullptr) {
+    // Said in the window too: a desktop user does not see standard error.
     std::fprintf(stderr, "pelmora: cannot print: the print module %s is missing\n",
                  kPrintModuleName);
+    QMessageBox::warning(parent, "Pelmora",
+                         QString("Printing is not available: the print module %1 could not be "
+                                 "loaded. Reinstall Pelmora to restore it.")
+                             .arg(kPrintModuleName));
     return false;
   }
   return entry(parent, &request);
