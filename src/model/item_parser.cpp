@@ -63,25 +63,31 @@ struct NamedLine {
 };
 
 // `scratch` holds the name part when blanks had to be dropped from its inside.
+// How a line's name part was split off.
+enum class NameSplit { kOther, kMalformed, kDone };
+
 // The usual form, a quoted name, blanks and the colon, read without a byte-by-byte
-// walk. False when the line has another form; `out` then says nothing.
-bool SplitQuotedName(std::string_view line, std::optional<NamedLine>& out) {
+// walk; kOther when the line has another form.
+NameSplit SplitQuotedName(std::string_view line, NamedLine& out) {
   if (line.empty() || line.front() != '"')
-    return false;
+    return NameSplit::kOther;
   const std::size_t close = 1 + detail::FindAny<'"'>(line.data() + 1, line.size() - 1);
   std::size_t i = close + 1;
   while (i < line.size() && detail::IsBlank(line[i])) ++i;
   if (i >= line.size() || line[i] != ':')
-    return false;
-  out = i + 1 == line.size()
-            ? std::nullopt
-            : std::optional(NamedLine{line.substr(0, close + 1), line.substr(i + 1)});
-  return true;
+    return NameSplit::kOther;
+  if (i + 1 == line.size())
+    return NameSplit::kMalformed;
+  out.namePart = line.substr(0, close + 1);
+  out.attributes = line.substr(i + 1);
+  return NameSplit::kDone;
 }
 
-std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) {
-  if (std::optional<NamedLine> quoted; SplitQuotedName(line, quoted))
-    return quoted;
+// False when the line has no colon outside quotes, or nothing after it. Filled in
+// place rather than returned: the line is read tens of thousands of times a load.
+bool SplitName(std::string_view line, std::string& scratch, NamedLine& out) {
+  if (const NameSplit quoted = SplitQuotedName(line, out); quoted != NameSplit::kOther)
+    return quoted == NameSplit::kDone;
   // One pass finds the colon and whether a blank outside quotes stands between
   // two other characters (blanks at the ends are trimmed anyway).
   bool quoted = false;
@@ -108,13 +114,12 @@ std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) 
     quoted = c == '"';
   }
   if (colon == std::string_view::npos || colon + 1 == line.size())
-    return std::nullopt;
-  NamedLine out;
+    return false;
   out.attributes = line.substr(colon + 1);
   const std::string_view part = detail::TrimBlanks(line.substr(0, colon));
   if (!innerBlank) {
     out.namePart = part;
-    return out;
+    return true;
   }
   // Blanks inside the quotes stay; only those outside are dropped.
   scratch.clear();
@@ -127,7 +132,7 @@ std::optional<NamedLine> SplitName(std::string_view line, std::string& scratch) 
     scratch.push_back(c);
   }
   out.namePart = scratch;
-  return out;
+  return true;
 }
 
 // `AA`, `AAAA` or `AAAA-BBBB`: first address in the high 16 bits, last in the low.
@@ -161,31 +166,36 @@ std::optional<std::uint32_t> ParseBitAddress(std::string_view text) {
 }
 
 // `(d, AA)` / `(d, AAAA)` writes a byte; `(d, AA#b)` / `(d, AAAA#b)` sets or clears a bit.
-std::optional<CSetEntry> ParseSetTarget(std::string_view text) {
+// Written into `out` field by field, where it is kept: a record assembled elsewhere
+// and copied in whole would be read back before its byte stores had landed.
+bool ParseSetTarget(std::string_view text, CSetEntry& out) {
   if (text.size() < 2 || text.front() != '(' || text.back() != ')')
-    return std::nullopt;
+    return false;
   const std::string_view inner = text.substr(1, text.size() - 2);
   const std::size_t comma = inner.find(',');
   if (comma == std::string_view::npos)
-    return std::nullopt;
+    return false;
   const std::string_view data = detail::TrimBlanks(inner.substr(0, comma));
   const std::string_view target = detail::TrimBlanks(inner.substr(comma + 1));
-  CSetEntry entry;
   if (target.find('#') != std::string_view::npos) {
     const auto bit = ParseBitAddress(target);
     const auto d = detail::ParseHex(data, 1);
     if (!bit || !d)
-      return std::nullopt;
-    entry = CSetEntry::Bit(static_cast<std::uint16_t>(*bit >> 16),
-                           static_cast<std::uint8_t>(*bit & 0x7), static_cast<std::uint8_t>(*d));
-  } else {
-    const auto address = detail::ParseAddress(target);
-    const auto d = detail::ParseHex(data, 2);
-    if (!address || !d)
-      return std::nullopt;
-    entry = CSetEntry::Byte(*address, static_cast<std::uint8_t>(*d));
+      return false;
+    out.address = static_cast<std::uint16_t>(*bit >> 16);
+    out.data = static_cast<std::uint8_t>(*d);
+    out.kind = CSetEntry::kBit;
+    out.bit = static_cast<std::uint8_t>(*bit & 0x7);
+    return true;
   }
-  return entry;
+  const auto address = detail::ParseAddress(target);
+  const auto d = detail::ParseHex(data, 2);
+  if (!address || !d)
+    return false;
+  out.address = *address;
+  out.data = static_cast<std::uint8_t>(*d);
+  out.kind = CSetEntry::kByte;
+  return true;
 }
 
 // A CAUTION value must begin with a quote; a malformed string is still taken,
@@ -484,10 +494,9 @@ inline bool ReadChoiceAttribute(const Attribute& a, const CItem& item, bool hasA
       return false;
     choice.SetValue(*n);
   } else if (item.type == kCodeItem && key == Key::kSet) {
-    const auto target = ParseSetTarget(a.value);
-    if (!target)
+    // A target that does not read fails the list, which drops it again.
+    if (!ParseSetTarget(a.value, sets.emplace_back()))
       return false;
-    sets.push_back(*target);
   } else {
     return false;
   }
@@ -497,15 +506,15 @@ inline bool ReadChoiceAttribute(const Attribute& a, const CItem& item, bool hasA
 }  // namespace
 
 int CModelFile::ParseItemLine(std::string_view line, std::uint32_t page) {
-  const auto named = SplitName(line, nameScratch_);
-  if (!named)
+  NamedLine named;
+  if (!SplitName(line, nameScratch_, named))
     return kResultFormError;
   const CTextKeeper keep{*store_, quotedScratch_};
   CItem item;
-  if (!ReadItemName(named->namePart, keep, item.name))
+  if (!ReadItemName(named.namePart, keep, item.name))
     return kResultFormError;
 
-  const std::vector<Attribute>& attrs = itemSplitter_.Split(named->attributes);
+  const std::vector<Attribute>& attrs = itemSplitter_.Split(named.attributes);
   item.type = ReadItemType(attrs);
   if (item.type == 0)
     return kResultFormError;
@@ -547,22 +556,22 @@ int CModelFile::ParseChoiceList(const CItem& item, bool hasAddress, std::uint32_
     // Section lines mean nothing inside a list: a list runs to its End line.
     if (reader_.Next(line) != CLineReader::kLine)
       return fail();
-    const auto named = SplitName(line, nameScratch_);
-    if (!named)
+    NamedLine named;
+    if (!SplitName(line, nameScratch_, named))
       return fail();
-    if (EqualsIgnoringCase(named->namePart, "End"))
+    if (EqualsIgnoringCase(named.namePart, "End"))
       break;
-    CChoice choice;
-    if (!keep.Quoted(named->namePart, kChoiceNameLimit, choice.name))
+    // Filled where it is kept (a failed list drops it), not copied in afterwards.
+    CChoice& choice = choices.emplace_back();
+    if (!keep.Quoted(named.namePart, kChoiceNameLimit, choice.name))
       return fail();
     const std::size_t setsBefore = sets.size();
-    for (const Attribute& a : choiceSplitter_.Split(named->attributes)) {
+    for (const Attribute& a : choiceSplitter_.Split(named.attributes)) {
       if (!ReadChoiceAttribute(a, item, hasAddress, choice, sets))
         return fail();
     }
     // An index until the set array stops growing.
     choice.SetSets(CList<CSetEntry>::FromIndex(setsBefore, sets.size() - setsBefore));
-    choices.push_back(choice);
   }
   if (choices.size() == firstChoice)
     return fail();
