@@ -101,30 +101,14 @@ Key KeyOf(std::string_view key) {
 
 void SplitPieces(std::string_view text, std::vector<std::string_view>& pieces) {
   pieces.clear();
-  bool quoted = false;
-  int depth = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (quoted) {
-      continue;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      if (depth > 0)
-        --depth;
-    } else if (c == '!') {
-      // A comment ends the list; the line reader normally removed it already.
-      text = text.substr(0, i);
-      break;
-    } else if (c == ',' && depth == 0) {
-      pieces.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
+  for (std::size_t start = 0;;) {
+    bool last = true;
+    const std::size_t end = CAttributeSplitter::PieceEnd(text, start, last);
+    pieces.push_back(text.substr(start, end - start));
+    if (last)
+      return;
+    start = end + 1;
   }
-  pieces.push_back(text.substr(std::min(start, text.size())));
 }
 
 namespace {

@@ -88,6 +88,9 @@ struct Attribute {
 // keeps its buffers between calls, so parsing a line allocates nothing.
 class CAttributeSplitter {
  public:
+  // Where the piece at `start` ends: at a comma outside quotes and parentheses, or
+  // at a comment or the end of the text (`last` then true).
+  static std::size_t PieceEnd(std::string_view text, std::size_t start, bool& last);
   const std::vector<Attribute>& Split(std::string_view text);
   // Reads `text` as one piece (a header line).
   Attribute ParseWhole(std::string_view text);
@@ -97,9 +100,6 @@ class CAttributeSplitter {
   // scan, appending it and setting `end` (where it ends) and `last`; false, with
   // nothing appended, for any other form.
   bool ScanPiece(std::string_view text, std::size_t start, std::size_t& end, bool& last);
-  // Where the piece at `start` ends: at a comma outside quotes and parentheses, or
-  // at a comment or the end of the text (`last` then true).
-  static std::size_t PieceEnd(std::string_view text, std::size_t start, bool& last);
   Attribute Parse(std::string_view piece);
   std::string_view Extract(std::string_view raw);
   // `raw`, trimmed, with the blanks outside quotes removed as Extract removes them.
