@@ -11,8 +11,8 @@ namespace {
 
 constexpr std::size_t kFirstSize = 256;
 
-// A name of at most 16 characters is wholly in its two words: the first and last
-// eight bytes, or for shorter ones overlapping four-byte halves or single bytes.
+// What the hash takes of a name: its first and last eight bytes, or for shorter
+// ones overlapping four-byte halves or single bytes (all of a name of at most 16).
 struct CNameWords {
   std::uint64_t head = 0;
   std::uint64_t tail = 0;
@@ -64,21 +64,10 @@ std::uint32_t HashList(const CModelStore& store, const CChoice* choices, std::ui
   return static_cast<std::uint32_t>(h);
 }
 
-bool SameName(CText a, CText b) {
-  const std::size_t n = a.size();
-  if (n != b.size())
-    return false;
-  const CNameWords wa = NameWords(a);
-  const CNameWords wb = NameWords(b);
-  if (wa.head != wb.head || wa.tail != wb.tail)
-    return false;
-  return n <= 16 || std::memcmp(a.data() + 8, b.data() + 8, n - 16) == 0;
-}
-
 bool SameList(const CModelStore& store, const CChoice* a, const CChoice* b, std::uint32_t count) {
   for (std::uint32_t i = 0; i < count; ++i) {
     if (a[i].Value() != b[i].Value() || a[i].Sets().size() != b[i].Sets().size() ||
-        !SameName(a[i].name, b[i].name))
+        a[i].name.View() != b[i].name.View())
       return false;
     const CSetEntry* sa = store.sets.data() + a[i].Sets().Index();
     const CSetEntry* sb = store.sets.data() + b[i].Sets().Index();
