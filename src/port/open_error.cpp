@@ -30,6 +30,14 @@ std::string DeviceGroup(const std::string& device, const char* fallback) {
 
 }  // namespace
 
+std::string NoDeviceSetMessage(const char* what, const char* portName,
+                               const log::CSettings& settings) {
+  std::string message = std::string("No ") + what + " is set for " + portName + ".";
+  if (!settings.Problem().empty())
+    message += " " + settings.Problem();
+  return message;
+}
+
 std::string DescribeOpenError(const std::string& device, int error, const char* accessGroup) {
   switch (error) {
     case ENOENT:

@@ -4,7 +4,14 @@
 
 #include <string>
 
+#include "log/settings.h"
+
 namespace pelmora::port {
+
+// "No `what` is set for `portName`.", followed by why the settings file gave none
+// when it could not be read.
+std::string NoDeviceSetMessage(const char* what, const char* portName,
+                               const log::CSettings& settings);
 
 // The cause of `error` (an errno from opening `device`) as the end of a sentence,
 // e.g. "no such device". For a permission error it names the group owning the device,

@@ -30,9 +30,7 @@ port::IConnection* CParallelPrinterPort::OpenNext(const log::CDebugLog& /*log*/)
   const std::string device = port::ResolveParallelPort(settings_, kPortName);
   if (!parallel_.Open(kPortName)) {
     if (device.empty()) {
-      failure_ = std::string("No parallel port is set for ") + kPortName + ".";
-      if (!settings_.Problem().empty())
-        failure_ += " " + settings_.Problem();
+      failure_ = port::NoDeviceSetMessage("parallel port", kPortName, settings_);
     } else {
       const int error = parallel_.LastErrno();
       failure_ = "Cannot open " + device + " (" + kPortName + "): " +

@@ -30,11 +30,8 @@ port::IConnection* CSerialPrinterPort::OpenNext(const log::CDebugLog& /*log*/) {
   opened_ = true;
   const std::string device = port::ResolvePortName(settings_, kPortName);
   const std::string named = device + " (" + kPortName + ")";
-  if (device.empty()) {
-    failure_ = std::string("No device is set for ") + kPortName + ".";
-    if (!settings_.Problem().empty())
-      failure_ += " " + settings_.Problem();
-  }
+  if (device.empty())
+    failure_ = port::NoDeviceSetMessage("device", kPortName, settings_);
   if (!serial_.Open(kPortName)) {
     if (!device.empty())
       failure_ = "Cannot open " + named + ": " +
