@@ -224,8 +224,10 @@ int CModelFile::ReadFile(const std::string& path) {
   }
   // The buffer's capacity is kept between loads; only the bytes read are touched.
   auto& buffer = store_->text;
+  const std::size_t capacity = buffer.capacity();
   buffer.resize(size + 1);
-  PrefaultForWrite(buffer.data(), size);
+  if (buffer.capacity() != capacity)
+    PrefaultForWrite(buffer.data(), size);  // a kept buffer's pages are mapped already
   std::size_t got = 0;
   while (got < size) {
     const ssize_t n = ::read(fd, buffer.data() + got, size - got);
